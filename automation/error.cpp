@@ -1,0 +1,85 @@
+#include "error.h"
+
+#include <oleauto.h>
+
+#include "bstr.h"
+
+namespace orv {
+
+namespace {
+const wchar_t* RuntimeDescription(int number) {
+    switch (number) {
+        case kInvalidArgument: return L"Invalid procedure call or argument";
+        case kOverflow: return L"Overflow";
+        case kSubscriptOutOfRange: return L"Subscript out of range";
+        case kObjectNotSet: return L"Object variable or With block variable not set";
+        case kNoSuchMember: return L"Object doesn't support this property or method";
+        default: return L"Application-defined or object-defined error";
+    }
+}
+}  // namespace
+
+long Error::number() const noexcept {
+    if ((static_cast<unsigned long>(hr_) & 0xFFFF0000u) == 0x800A0000u) return hr_ & 0xFFFF;
+    return hr_;
+}
+
+void Raise(HRESULT hr, std::wstring description) { throw Error(hr, std::move(description)); }
+
+void RaiseRuntime(int number) { throw Error(RuntimeError(number), RuntimeDescription(number)); }
+
+std::wstring SystemMessage(HRESULT hr) {
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring s(text ? text : L"", n);
+    if (text) LocalFree(text);
+    while (!s.empty() && (s.back() == L'\n' || s.back() == L'\r' || s.back() == L' ')) s.pop_back();
+    return s;
+}
+
+void ThrowIfFailed(HRESULT hr, const wchar_t* what) {
+    if (SUCCEEDED(hr)) return;
+    std::wstring description;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        Bstr text;
+        if (SUCCEEDED(info->GetDescription(text.put())) && text.length()) description = text.str();
+        info->Release();
+    }
+    if (description.empty()) description = SystemMessage(hr);
+    if (description.empty()) {
+        wchar_t buf[32];
+        wsprintfW(buf, L"Error 0x%08lX", static_cast<unsigned long>(hr));
+        description = buf;
+    }
+    if (what && *what) description = std::wstring(what) + L": " + description;
+    throw Error(hr, std::move(description));
+}
+
+HRESULT ReportError(const Error& e, REFIID iid) noexcept {
+    ICreateErrorInfo* create = nullptr;
+    if (SUCCEEDED(CreateErrorInfo(&create)) && create) {
+        create->SetGUID(iid);
+        create->SetDescription(const_cast<LPOLESTR>(e.description().c_str()));
+        IErrorInfo* info = nullptr;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info))) && info) {
+            SetErrorInfo(0, info);
+            info->Release();
+        }
+        create->Release();
+    }
+    return FAILED(e.hr()) ? e.hr() : E_FAIL;
+}
+
+HRESULT ReportUnknown() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return ReportError(Error(E_UNEXPECTED, L"Unexpected failure"));
+    }
+}
+
+}  // namespace orv

@@ -1,0 +1,60 @@
+#pragma once
+// The one error type of the code: an HRESULT and its description.
+#include <windows.h>
+#include <cguid.h>
+#include <exception>
+#include <string>
+
+namespace orv {
+
+// The classic run-time error numbers the system raises itself, as HRESULTs.
+constexpr HRESULT RuntimeError(int number) { return static_cast<HRESULT>(0x800A0000u | static_cast<unsigned>(number)); }
+constexpr int kInvalidArgument = 5;
+constexpr int kOverflow = 6;
+constexpr int kSubscriptOutOfRange = 9;
+constexpr int kObjectNotSet = 91;
+constexpr int kNoSuchMember = 438;
+
+class Error : public std::exception {
+public:
+    Error(HRESULT hr, std::wstring description) : hr_(hr), description_(std::move(description)) {}
+    HRESULT hr() const noexcept { return hr_; }
+    const std::wstring& description() const noexcept { return description_; }
+    // The number a user would be shown: the run-time number for 0x800A....; the HRESULT otherwise.
+    long number() const noexcept;
+    const char* what() const noexcept override { return "orv::Error"; }
+
+private:
+    HRESULT hr_;
+    std::wstring description_;
+};
+
+[[noreturn]] void Raise(HRESULT hr, std::wstring description);
+[[noreturn]] void RaiseRuntime(int number);
+// Throws for a failed HRESULT, with the description from the thread's IErrorInfo or the system.
+void ThrowIfFailed(HRESULT hr, const wchar_t* what = nullptr);
+// The system's text for an HRESULT, or an empty string.
+std::wstring SystemMessage(HRESULT hr);
+
+// Runs f; turns any exception into an HRESULT and sets IErrorInfo with its description.
+// For COM methods and exports: nothing may cross them.
+template <class F>
+HRESULT Guard(F&& f) noexcept;
+
+HRESULT ReportError(const Error& e, REFIID iid) noexcept;
+inline HRESULT ReportError(const Error& e) noexcept { return ReportError(e, IID_NULL); }
+HRESULT ReportUnknown() noexcept;
+
+template <class F>
+HRESULT Guard(F&& f) noexcept {
+    try {
+        f();
+        return S_OK;
+    } catch (const Error& e) {
+        return ReportError(e);
+    } catch (...) {
+        return ReportUnknown();
+    }
+}
+
+}  // namespace orv

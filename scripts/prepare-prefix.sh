@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Makes a fresh Wine prefix under the build folder and registers the stand-ins in it.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+bin=$ORVALIS_BUILD/windows
+
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
+wineboot -i >/dev/null 2>&1
+wineserver -w || true
+wineserver -p
+for dll in "$bin"/sim/*.dll; do
+  wine regsvr32 /s "$dll"
+done

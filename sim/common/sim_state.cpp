@@ -1,0 +1,141 @@
+#include "sim_state.h"
+
+#include <cstdio>
+
+namespace sim {
+
+namespace {
+
+struct State {
+    std::wstring log;
+    std::vector<FaultRule> faults;
+    std::vector<int> seen;  // calls matched so far, per rule
+    std::map<std::wstring, long> live;
+    std::vector<ScenarioLoader> loaders;
+    bool scenarioLoaded = false;
+};
+
+State& S() {
+    static State* s = new State;  // never destroyed: objects may die during process exit
+    return *s;
+}
+
+std::wstring EnvVar(const wchar_t* name) {
+    wchar_t buf[1024];
+    DWORD n = GetEnvironmentVariableW(name, buf, 1024);
+    return n && n < 1024 ? std::wstring(buf, n) : std::wstring();
+}
+
+}  // namespace
+
+std::wstring Widen(const std::string& s) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::string Narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+void LogLine(const std::wstring& line) {
+    S().log += line;
+    S().log += L"\n";
+    // Another process (the reset program, the host driver) leaves its calls in a file.
+    std::wstring path = EnvVar(L"ORVALIS_SIM_LOG");
+    if (!path.empty()) {
+        if (FILE* f = _wfopen(path.c_str(), L"ab")) {
+            std::string u = Narrow(line) + "\n";
+            fwrite(u.data(), 1, u.size(), f);
+            fclose(f);
+        }
+    }
+}
+
+std::wstring LogText() { return S().log; }
+void ClearLog() { S().log.clear(); }
+
+const FaultRule* MatchFault(const std::wstring& kind, const std::wstring& id, const std::wstring& member) {
+    State& s = S();
+    for (size_t i = 0; i < s.faults.size(); ++i) {
+        const FaultRule& r = s.faults[i];
+        if (!r.kind.empty() && r.kind != kind) continue;
+        if (!r.id.empty() && r.id != id) continue;
+        if (_wcsicmp(r.member.c_str(), member.c_str()) != 0) continue;
+        int n = s.seen[i]++;
+        if (n < r.skip) continue;
+        if (r.times >= 0 && n >= r.skip + r.times) continue;
+        return &r;
+    }
+    return nullptr;
+}
+
+void SetFaults(const nlohmann::json& faults) {
+    State& s = S();
+    s.faults.clear();
+    if (faults.is_array()) {
+        for (const auto& f : faults) {
+            FaultRule r;
+            r.kind = Widen(f.value("object", ""));
+            r.id = Widen(f.value("id", ""));
+            r.member = Widen(f.value("member", ""));
+            if (f.contains("hresult")) {
+                const auto& h = f["hresult"];
+                r.hr = h.is_string() ? static_cast<HRESULT>(std::stoul(h.get<std::string>(), nullptr, 0))
+                                     : static_cast<HRESULT>(h.get<long long>());
+            }
+            r.description = Widen(f.value("description", "Injected failure"));
+            r.skip = f.value("skip", 0);
+            r.times = f.value("times", -1);
+            s.faults.push_back(r);
+        }
+    }
+    s.seen.assign(s.faults.size(), 0);
+}
+
+void CountBirth(const std::wstring& kind) { ++S().live[kind]; }
+void CountDeath(const std::wstring& kind) { --S().live[kind]; }
+
+long LiveObjects(const std::wstring& kind) {
+    long n = 0;
+    for (const auto& [k, c] : S().live)
+        if (kind.empty() || k == kind) n += c;
+    return n;
+}
+
+std::map<std::wstring, long> LiveByKind() { return S().live; }
+
+void RegisterScenarioLoader(ScenarioLoader loader) { S().loaders.push_back(loader); }
+
+void LoadScenario(const nlohmann::json& scenario) {
+    S().scenarioLoaded = true;
+    SetFaults(scenario.contains("faults") ? scenario["faults"] : nlohmann::json::array());
+    for (ScenarioLoader l : S().loaders) l(scenario);
+}
+
+void EnsureScenarioLoaded() {
+    if (S().scenarioLoaded) return;
+    S().scenarioLoaded = true;
+    std::wstring path = EnvVar(L"ORVALIS_SIM_SCENARIO");
+    nlohmann::json scenario = nlohmann::json::object();
+    if (!path.empty()) {
+        std::string text;
+        if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+            fclose(f);
+        }
+        scenario = nlohmann::json::parse(text, nullptr, false);
+        if (scenario.is_discarded() || !scenario.is_object()) scenario = nlohmann::json::object();
+    }
+    LoadScenario(scenario);
+}
+
+}  // namespace sim

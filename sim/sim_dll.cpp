@@ -1,0 +1,165 @@
+// The stand-ins' in-process COM server: the CDO session ("Mapi.Session") and the mail
+// client's application ("Outlook.Application"), plus exports the tests use to load a
+// scenario, read the call log and count live objects.
+#include <windows.h>
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <string>
+
+#include "parts.h"
+#include "sim_state.h"
+
+namespace {
+
+HMODULE g_module = nullptr;
+LONG g_locks = 0;
+
+struct ClassInfo {
+    const CLSID* clsid;
+    const wchar_t* progId;
+    const wchar_t* name;
+    sim::Creator create;
+};
+
+const ClassInfo kClasses[] = {
+    {&sim::CLSID_CdoSession, L"MAPI.Session", L"Stand-in CDO Session", &sim::CreateCdoSession},
+    {&sim::CLSID_OutlookApplication, L"Outlook.Application", L"Stand-in mail client application", &sim::GetOutlookApplication},
+};
+
+class Factory : public IClassFactory {
+public:
+    explicit Factory(const ClassInfo& info) : info_(info) {}
+    virtual ~Factory() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+        *out = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        sim::EnsureScenarioLoaded();
+        std::wstring kind = info_.clsid == &sim::CLSID_CdoSession ? L"Session" : L"Application";
+        sim::LogLine(L"CreateInstance " + std::wstring(info_.progId));
+        if (const sim::FaultRule* f = sim::MatchFault(kind, L"", L"CreateInstance")) return f->hr;
+        IUnknown* object = nullptr;
+        HRESULT hr = info_.create(&object);
+        if (FAILED(hr)) return hr;
+        hr = object->QueryInterface(iid, out);
+        object->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) InterlockedIncrement(&g_locks); else InterlockedDecrement(&g_locks);
+        return S_OK;
+    }
+
+private:
+    LONG refs_ = 1;
+    const ClassInfo& info_;
+};
+
+std::wstring GuidText(const GUID& g) {
+    wchar_t buf[64];
+    StringFromGUID2(g, buf, 64);
+    return buf;
+}
+
+LONG SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    HKEY k;
+    LONG r = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
+    if (r != ERROR_SUCCESS) return r;
+    r = RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+    return r;
+}
+
+}  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    for (const ClassInfo& c : kClasses) {
+        if (clsid != *c.clsid) continue;
+        Factory* f = new Factory(c);
+        HRESULT hr = f->QueryInterface(iid, out);
+        f->Release();
+        return hr;
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT __stdcall DllCanUnloadNow() {
+    return sim::LiveObjects(L"") == 0 && g_locks == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT __stdcall DllRegisterServer() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(g_module, path, MAX_PATH);
+    for (const ClassInfo& c : kClasses) {
+        std::wstring clsid = GuidText(*c.clsid);
+        std::wstring key = L"CLSID\\" + clsid;
+        if (SetValue(HKEY_CLASSES_ROOT, key, nullptr, c.name) ||
+            SetValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr, path) ||
+            SetValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") ||
+            SetValue(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr, c.progId) ||
+            SetValue(HKEY_CLASSES_ROOT, c.progId, nullptr, c.name) ||
+            SetValue(HKEY_CLASSES_ROOT, std::wstring(c.progId) + L"\\CLSID", nullptr, clsid))
+            return SELFREG_E_CLASS;
+    }
+    return S_OK;
+}
+
+extern "C" HRESULT __stdcall DllUnregisterServer() {
+    for (const ClassInfo& c : kClasses) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*c.clsid)).c_str());
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, c.progId);
+    }
+    return S_OK;
+}
+
+// Loads a scenario (JSON text): replaces the directory, the picks, the host and the faults.
+extern "C" HRESULT __stdcall SimLoadScenario(const wchar_t* json) {
+    try {
+        auto scenario = nlohmann::json::parse(sim::Narrow(json ? json : L"{}"));
+        sim::LoadScenario(scenario);
+        return S_OK;
+    } catch (...) {
+        return E_INVALIDARG;
+    }
+}
+
+// The calls received since the last SimClearLog, one line each.
+extern "C" BSTR __stdcall SimGetLog() { return SysAllocString(sim::LogText().c_str()); }
+extern "C" void __stdcall SimClearLog() { sim::ClearLog(); }
+
+// Live stand-in objects of one kind ("Session", "Recipient", ...), or of all kinds for NULL or "".
+extern "C" LONG __stdcall SimLiveObjects(const wchar_t* kind) { return sim::LiveObjects(kind ? kind : L""); }
+
+// "Kind=count" for every kind with live objects, one per line.
+extern "C" BSTR __stdcall SimLiveReport() {
+    std::wstring s;
+    for (const auto& [kind, n] : sim::LiveByKind())
+        if (n) s += kind + L"=" + std::to_wstring(n) + L"\n";
+    return SysAllocString(s.c_str());
+}
