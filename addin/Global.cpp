@@ -1,0 +1,47 @@
+#include "Global.h"
+
+#include "dispatch.h"
+
+namespace Global {
+
+namespace {
+
+// _Application of the mail client's object model.
+const IID IID__Application = {0x00063001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// The mail client's registered application class.
+const CLSID CLSID_Application = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// How the host lists this add-in; the reset program looks for the same text.
+const wchar_t kAddInDescription[] = L"Orvalis Outlook DL Utility";
+
+// Created by the first DisconnectSelf and kept for the life of the module state.
+Microsoft::WRL::ComPtr<IDispatch>& createdApp() {
+    // Deliberately never destroyed: at process exit the host's objects may already be gone,
+    // and releasing them from a static destructor would crash the host on its way out.
+    static auto* app = new Microsoft::WRL::ComPtr<IDispatch>;
+    return *app;
+}
+
+}  // namespace
+
+// Never destroyed, like createdApp: OnDisconnection and OnBeginShutdown empty it.
+Microsoft::WRL::ComPtr<IDispatch>& hostApp = *new Microsoft::WRL::ComPtr<IDispatch>;
+
+void DisconnectSelf() {
+    auto& app = createdApp();
+    if (!app) app = orv::QueryAs<IDispatch>(orv::CreateObject(CLSID_Application, IID__Application).Get(), IID__Application);
+    hostApp = app;
+
+    // Nothing below reads hostApp: the Connect put can make the host call OnDisconnection,
+    // which empties it, before the put returns.
+    auto addIns = orv::GetObj(app.Get(), L"COMAddIns");
+    Microsoft::WRL::ComPtr<IDispatch> self;
+    orv::ForEach(addIns.Get(), [&](const orv::Variant& item) {
+        auto addIn = orv::AsObject(item);
+        if (orv::GetString(addIn.Get(), L"Description") != kAddInDescription) return true;
+        self = addIn;
+        return false;
+    });
+    if (self) orv::Put(self.Get(), L"Connect", orv::Variant::Bool(false));
+}
+
+}  // namespace Global
