@@ -1,31 +1,30 @@
 #include "list_text.h"
 
+#include <algorithm>
 #include <cstddef>
+
+#include "line_breaks.h"
 
 namespace orvalis {
 
 namespace {
 
-// Characters that would break a member's line in an editor or at the list server.
-constexpr bool IsLineBreaking(wchar_t c) {
-    return c < 0x20 || c == 0x7F || c == 0x85 || c == 0x2028 || c == 0x2029;
+wchar_t Blanked(wchar_t c) { return IsLineBreaking(c) ? L' ' : c; }
+
+// Writes field at out, every line-breaking character as a blank; returns the end.
+wchar_t* CopySanitized(const std::wstring& field, wchar_t* out) {
+    return std::transform(field.begin(), field.end(), out, Blanked);
 }
 
-// Appends field to text with every line-breaking character written as a blank.
-void AppendSanitized(std::wstring& text, const std::wstring& field) {
-    const std::size_t start = text.size();
-    text.append(field);
-    wchar_t* p = &text[0];
-    for (std::size_t i = start, end = text.size(); i < end; ++i) {
-        if (IsLineBreaking(p[i])) p[i] = L' ';
-    }
+wchar_t* CopyPlain(const std::wstring& field, wchar_t* out) {
+    return std::copy(field.begin(), field.end(), out);
 }
 
 }  // namespace
 
 std::wstring SanitizeField(const std::wstring& field) {
-    std::wstring clean;
-    AppendSanitized(clean, field);
+    std::wstring clean(field.size(), L' ');
+    if (!field.empty()) CopySanitized(field, &clean[0]);
     return clean;
 }
 
@@ -35,13 +34,17 @@ std::wstring BuildListText(const MemberTable& table) {
     for (int row = 0; row < count; ++row) {
         size += table.Address(row).size() + 1 + table.Name(row).size() + 2;
     }
-    std::wstring text;
-    text.reserve(size);
+    std::wstring text(size, L'\0');
+    if (size == 0) return text;
+    wchar_t* out = &text[0];
     for (int row = 0; row < count; ++row) {
-        AppendSanitized(text, table.Address(row));
-        text.push_back(L' ');
-        AppendSanitized(text, table.Name(row));
-        text.append(L"\r\n");
+        // Most rows hold no line-breaking character; only those few are copied one by one.
+        const auto copy = table.HasLineBreaks(row) ? CopySanitized : CopyPlain;
+        out = copy(table.Address(row), out);
+        *out++ = L' ';
+        out = copy(table.Name(row), out);
+        *out++ = L'\r';
+        *out++ = L'\n';
     }
     return text;
 }

@@ -2,9 +2,11 @@
 
 #include <utility>
 
+#include "line_breaks.h"
+
 namespace orvalis {
 
-MemberTable::MemberTable() : address_(kRows), name_(kRows) {
+MemberTable::MemberTable() : address_(kRows), name_(kRows), lineBreaks_(kRows, 0) {
     // Every address of a full table fits without the index ever rehashing.
     rowOf_.reserve(kRows);
 }
@@ -53,6 +55,7 @@ AddOutcome MemberTable::AddListEntry(const std::wstring& displayName, const std:
         rowOf_.erase(entry);
         throw;
     }
+    lineBreaks_[row] = HasLineBreaking(newAddress) || HasLineBreaking(newName);
     address_[row] = std::move(newAddress);
     name_[row] = std::move(newName);
     ++memberCount_;

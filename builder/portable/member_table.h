@@ -41,10 +41,14 @@ public:
     int16_t memberCount() const { return memberCount_; }
     const std::wstring& Address(int row) const { return address_.at(row); }
     const std::wstring& Name(int row) const { return name_.at(row); }
+    // True when the row's address or name holds a line-breaking character; noted once per
+    // add so that writing the list needs no character scan for ordinary rows.
+    bool HasLineBreaks(int row) const { return lineBreaks_.at(row) != 0; }
 
 private:
     std::vector<std::wstring> address_;
     std::vector<std::wstring> name_;
+    std::vector<unsigned char> lineBreaks_;
     int16_t memberCount_ = 0;
     std::unordered_map<std::wstring, int> rowOf_;  // addresses of rows in use
 };
