@@ -135,7 +135,17 @@ void EnsureScenarioLoaded() {
         scenario = nlohmann::json::parse(text, nullptr, false);
         if (scenario.is_discarded() || !scenario.is_object()) scenario = nlohmann::json::object();
     }
-    LoadScenario(scenario);
+    // This runs inside a class factory: a scenario file that a loader rejects leaves the
+    // stand-ins empty and says why in the log, and nothing is thrown at the client.
+    try {
+        LoadScenario(scenario);
+    } catch (const std::exception& e) {
+        LogLine(L"Scenario rejected: " + Widen(e.what()));
+        try {
+            LoadScenario(nlohmann::json::object());
+        } catch (...) {
+        }
+    }
 }
 
 }  // namespace sim

@@ -1,0 +1,68 @@
+#pragma once
+// "Create List": the address-book dialog of the window's CDO session, and the expansion of
+// every picked recipient (a distribution list one level deep) into the member table.
+// Everything is late-bound by name, so any CDO version (and the stand-in) will do.
+#include <windows.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "member_table.h"
+
+namespace orvalis {
+
+// What "Create List" left out, and why (the window reports it after the run).
+struct LeftOut {
+    int skipped = 0;    // members or picked recipients skipped after a failure
+    int didNotFit = 0;  // addresses that came after the table was full
+    int noAddress = 0;  // entries without an e-mail address
+    int total() const { return skipped + didNotFit + noAddress; }
+};
+
+// The message the window shows when total() > 0 (how many and why); empty otherwise.
+std::wstring DescribeLeftOut(const LeftOut& leftOut);
+
+// The window's side of "Create List": List1 and the mouse pointer.
+class BuilderView : public ListSink {
+public:
+    virtual void ClearList() = 0;                   // empty List1
+    virtual void SetMousePointer(int pointer) = 0;  // 11 hourglass, 0 default
+    virtual void ProcessMessages() = 0;             // let pending window messages run once
+};
+
+// The list builder's state, owned by the window object for its whole life.
+class ListBuilder {
+public:
+    static constexpr int kHourglass = 11;
+    static constexpr int kDefaultPointer = 0;
+
+    MemberTable& table() { return table_; }
+    const MemberTable& table() const { return table_; }
+    // The recipients of the last successful dialog; nullptr before the first.
+    IDispatch* myRecips() const { return myRecips_.Get(); }
+
+    // "Create List": resets List1 and the table, opens the address book of mySession (which
+    // may be null: then the dialog counts as failed), and adds every recipient of the
+    // selection, or of the previous one when the dialog fails. Never throws; returns what
+    // was left out of this run.
+    LeftOut CreateList(IDispatch* mySession, BuilderView& view);
+
+    // Adds one picked recipient: a distribution list (display type 1 or 5) as its members,
+    // anything else as its own address entry. A member that fails is skipped and the rest
+    // go on; a recipient that can't be read is skipped. Never throws.
+    void AddRecips(IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
+
+    // Adds one address entry of type "SMTP" or "EX"; other types add nothing. A failure
+    // (reading the entry, or the list box refusing the line) throws orv::Error or what the
+    // view threw; a table that is full or an entry without address is counted in leftOut.
+    void AddAddressEntry(IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
+
+private:
+    void ExpandList(IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
+
+    MemberTable table_;
+    Microsoft::WRL::ComPtr<IDispatch> myRecips_;
+};
+
+}  // namespace orvalis

@@ -1,0 +1,123 @@
+// AddressEntry, AddressEntries (a list's members), Fields and Field.
+#include <cstdio>
+
+#include "objects.h"
+#include "sim_state.h"
+
+namespace sim::cdo {
+
+namespace {
+
+long IndexArg(const CallArgs& args) {
+    const VARIANT* index = args.At(0);
+    if (!index) FailWith(kInvalidParameter);
+    return orv::ToLong(*index);
+}
+
+// The entry identifier as the library hands it out: a hex string.
+std::wstring EntryIdText(const std::wstring& id) {
+    std::wstring text = L"00000000";
+    for (unsigned char c : Narrow(id)) {
+        wchar_t hex[3];
+        swprintf(hex, 3, L"%02X", c);
+        text += hex;
+    }
+    return text;
+}
+
+class FieldObject : public Object {
+public:
+    FieldObject(const std::wstring& entryId, const Property& p) : Object(L"Field", entryId), property_(p) {
+        Value(L"ID", [this] { return Variant::I4(static_cast<int32_t>(property_.tag)); });
+        Value(L"Value", [this] { return property_.value; });
+        Value(L"Type", [this] { return Variant::I2(static_cast<int16_t>(property_.value.vt())); });
+        Value(L"Name", [] { return Variant::Str(L""); });
+    }
+
+private:
+    Property property_;
+};
+
+class Fields : public Object {
+public:
+    explicit Fields(const DirectoryEntry& e) : Object(L"Fields", e.id), entryId_(e.id), fields_(e.fields) {
+        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(fields_.size())); });
+        // A number up to Count is a position; anything larger is a property tag.
+        Member(L"Item", {L"Index", L"PropsetID"}, [this](const CallArgs& args) {
+            long i = IndexArg(args);
+            if (i >= 1 && static_cast<size_t>(i) <= fields_.size()) return Hand(new FieldObject(entryId_, fields_[i - 1]));
+            for (const Property& p : fields_)
+                if (static_cast<long>(p.tag) == i) return Hand(new FieldObject(entryId_, p));
+            FailWith(kNotFound);
+        });
+        Value(L"_NewEnum", [this] {
+            std::vector<Variant> items;
+            for (const Property& p : fields_) items.push_back(Hand(new FieldObject(entryId_, p)));
+            return NewEnum(std::move(items));
+        });
+    }
+
+private:
+    std::wstring entryId_;
+    std::vector<Property> fields_;
+};
+
+// A list's members, read from the address book at each call: a rebuild sees the list as it is now.
+class AddressEntries : public Object {
+public:
+    explicit AddressEntries(std::wstring listId) : Object(L"AddressEntries", listId), listId_(std::move(listId)) {
+        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(List().members.size())); });
+        Member(L"Item", {L"Index"}, [this](const CallArgs& args) {
+            long i = IndexArg(args);
+            const DirectoryEntry& list = List();
+            if (i < 1 || static_cast<size_t>(i) > list.members.size()) FailWith(kNotFound);
+            return EntryOf(list.members[i - 1]);
+        });
+        Value(L"_NewEnum", [this] {
+            std::vector<Variant> items;
+            for (const std::wstring& id : List().members) items.push_back(EntryOf(id));
+            return NewEnum(std::move(items));
+        });
+    }
+
+private:
+    const DirectoryEntry& List() {
+        directory_ = CurrentDirectory();
+        const DirectoryEntry* list = directory_->Find(listId_);
+        if (!list || !list->isList) FailWith(kNotFound);
+        return *list;
+    }
+    Variant EntryOf(const std::wstring& id) {
+        const DirectoryEntry* e = directory_->Find(id);
+        if (!e) FailWith(kNotFound);
+        return NewAddressEntry(*e);
+    }
+
+    std::wstring listId_;
+    std::shared_ptr<const Directory> directory_;
+};
+
+class AddressEntry : public Object {
+public:
+    explicit AddressEntry(DirectoryEntry e) : Object(L"AddressEntry", e.id), entry_(std::move(e)) {
+        Value(L"Name", [this] { return Variant::Str(entry_.name); });
+        Value(L"Address", [this] { return Variant::Str(entry_.address); });
+        Value(L"Type", [this] { return Variant::Str(entry_.type); });
+        Value(L"DisplayType", [this] { return Variant::I4(entry_.displayType); });
+        Value(L"ID", [this] { return Variant::Str(EntryIdText(entry_.id)); });
+        Value(L"Fields", [this] { return Hand(new Fields(entry_)); });
+        Value(L"Members", [this]() -> Variant {
+            if (!entry_.isList) FailWith(kNoSupport);
+            return Hand(new AddressEntries(entry_.id));
+        });
+    }
+
+private:
+    DirectoryEntry entry_;
+};
+
+}  // namespace
+
+Variant NewAddressEntry(const DirectoryEntry& entry) { return Hand(new AddressEntry(entry)); }
+
+}  // namespace sim::cdo

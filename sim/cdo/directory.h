@@ -1,0 +1,71 @@
+#pragma once
+// The address book behind the CDO stand-in: its directory entries and what the user picks in
+// each address-book dialog, both taken from the scenario's "cdo" section.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "variant.h"
+
+namespace sim::cdo {
+
+// HRESULTs the address book answers with, and the description that goes with each.
+constexpr HRESULT kNotInitialized = static_cast<HRESULT>(0x80040605);  // MAPI_E_NOT_INITIALIZED
+constexpr HRESULT kUserCancel = static_cast<HRESULT>(0x80040113);      // MAPI_E_USER_CANCEL
+constexpr HRESULT kNotFound = static_cast<HRESULT>(0x8004010F);        // MAPI_E_NOT_FOUND
+constexpr HRESULT kNoSupport = static_cast<HRESULT>(0x80040102);       // MAPI_E_NO_SUPPORT
+constexpr HRESULT kInvalidParameter = static_cast<HRESULT>(0x80070057);  // MAPI_E_INVALID_PARAMETER
+[[noreturn]] void FailWith(HRESULT hr);
+
+// Property tags the stand-in fills in for every entry, before the scenario's own fields.
+constexpr ULONG PR_DISPLAY_NAME = 0x3001001E;
+constexpr ULONG PR_ADDRTYPE = 0x3002001E;
+constexpr ULONG PR_EMAIL_ADDRESS = 0x3003001E;
+constexpr ULONG PR_DISPLAY_TYPE = 0x39000003;
+
+struct Property {
+    ULONG tag;
+    orv::Variant value;
+};
+
+struct DirectoryEntry {
+    std::wstring id;
+    std::wstring name;
+    std::wstring type;
+    std::wstring address;
+    long displayType = 0;               // 0 user, 1 distribution list, 5 private list, ...
+    std::vector<Property> fields;       // in the order the Fields collection lists them
+    bool isList = false;                // only lists have Members
+    std::vector<std::wstring> members;  // entry ids, in the list's order
+};
+
+// One answer of the address-book dialog: the entries picked, in order, or the user's cancel.
+struct Pick {
+    bool cancel = false;
+    std::vector<std::wstring> ids;
+};
+
+struct Directory {
+    std::map<std::wstring, DirectoryEntry> entries;
+    std::vector<Pick> picks;
+    const DirectoryEntry* Find(const std::wstring& id) const;
+};
+
+// Builds a directory from a "cdo" section; throws std::invalid_argument (or a json error)
+// naming what is wrong, so a hand-edited file fails loudly instead of half-loading.
+Directory ParseDirectory(const nlohmann::json& cdo);
+
+// The directory as it is now (an empty one before any scenario).
+std::shared_ptr<const Directory> CurrentDirectory();
+// Replaces the directory and starts the picks from the first again.
+void ReplaceDirectory(Directory directory);
+// The next dialog's answer, counted across every session of the process; a cancel once
+// the picks are used up.
+Pick NextPick();
+
+}  // namespace sim::cdo

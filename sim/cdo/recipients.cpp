@@ -1,0 +1,63 @@
+// Recipients and Recipient: what the address-book dialog returns.
+#include "objects.h"
+
+namespace sim::cdo {
+
+namespace {
+
+constexpr long kCdoTo = 1;  // the dialog's only well here: the "To" list
+
+// The 1-based index an Item call asks for.
+long IndexArg(const CallArgs& args) {
+    const VARIANT* index = args.At(0);
+    if (!index) FailWith(kInvalidParameter);
+    return orv::ToLong(*index);
+}
+
+class Recipient : public Object {
+public:
+    Recipient(DirectoryEntry entry, long index) : Object(L"Recipient", entry.id), entry_(std::move(entry)), index_(index) {
+        Value(L"Name", [this] { return Variant::Str(entry_.name); });
+        Value(L"Address", [this] { return Variant::Str(entry_.type + L":" + entry_.address); });
+        Value(L"Type", [] { return Variant::I4(kCdoTo); });
+        Value(L"DisplayType", [this] { return Variant::I4(entry_.displayType); });
+        Value(L"Index", [this] { return Variant::I4(index_); });
+        // The entry behind the recipient is looked up in the address book on each access.
+        Value(L"AddressEntry", [this] {
+            const DirectoryEntry* now = CurrentDirectory()->Find(entry_.id);
+            if (!now) FailWith(kNotFound);
+            return NewAddressEntry(*now);
+        });
+    }
+
+private:
+    DirectoryEntry entry_;
+    long index_;
+};
+
+class Recipients : public Object {
+public:
+    explicit Recipients(std::vector<DirectoryEntry> picked) : Object(L"Recipients", L""), picked_(std::move(picked)) {
+        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(picked_.size())); });
+        Member(L"Item", {L"Index"}, [this](const CallArgs& args) {
+            long i = IndexArg(args);
+            if (i < 1 || static_cast<size_t>(i) > picked_.size()) FailWith(kNotFound);
+            return Hand(new Recipient(picked_[i - 1], i));
+        });
+        Value(L"_NewEnum", [this] {
+            std::vector<Variant> items;
+            for (size_t i = 0; i < picked_.size(); ++i)
+                items.push_back(Hand(new Recipient(picked_[i], static_cast<long>(i + 1))));
+            return NewEnum(std::move(items));
+        });
+    }
+
+private:
+    std::vector<DirectoryEntry> picked_;
+};
+
+}  // namespace
+
+Variant NewRecipients(std::vector<DirectoryEntry> picked) { return Hand(new Recipients(std::move(picked))); }
+
+}  // namespace sim::cdo

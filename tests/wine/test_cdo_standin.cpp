@@ -1,0 +1,123 @@
+// The CDO stand-in as any client sees it: logging, the dialog's answers, the objects below
+// it, fault targeting, and rejection of a broken scenario.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "dispatch.h"
+#include "sim_client.h"
+
+namespace {
+
+using orv::Call;
+using orv::Variant;
+using Ptr = orv::ComPtr<IDispatch>;
+const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+
+const wchar_t kScenario[] = LR"J({"cdo":{"directory":[
+ {"id":"ann","name":"Ann Lee","type":"SMTP","address":"ann@example.com"},
+ {"id":"bob","name":"Bob","type":"EX","address":"/o=Ex/cn=bob","fields":[["0x3A11001E","Lee"],[972947486,"bob@example.com"],["PR_DISPLAY_NAME","B. Lee"]]},
+ {"id":"dl","name":"Team","type":"EX","members":["ann","bob"]}],
+ "picks":[["dl","ann"],"cancel",[]]}})J";
+
+HRESULT FailureOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const orv::Error& e) {
+        return e.hr();
+    }
+    return S_OK;
+}
+
+class CdoStandIn : public ::testing::Test {
+protected:
+    void SetUp() override { simclient::LoadScenario(kScenario); }
+    void TearDown() override { EXPECT_EQ(0, simclient::LiveObjects()) << simclient::LiveReport(); }
+    static Ptr LoggedOn() {
+        Ptr s = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), IID_CdoSession);
+        Call(s.Get(), L"Logon", {orv::Named(L"ShowDialog", Variant::Bool(false)), orv::Named(L"NewSession", Variant::Bool(false))});
+        return s;
+    }
+    static long Count(const Ptr& p) { return orv::ToLong(Call(p.Get(), L"Count")); }
+    static Ptr Item(const Ptr& p, long i) { return orv::GetObj(p.Get(), L"Item", {Variant::I4(i)}); }
+};
+
+TEST_F(CdoStandIn, LogsCallsWithArgumentNamesAndTypes) {
+    simclient::ClearLog();
+    Ptr s = LoggedOn();
+    Call(s.Get(), L"AddressBook", {Variant(), L"Pick", orv::Named(L"RecipLists", Variant::I2(1))});
+    EXPECT_EQ(L"CreateInstance MAPI.Session\n"
+              L"Session.Logon(ShowDialog:=BOOL False, NewSession:=BOOL False)\n"
+              L"Session.AddressBook(EMPTY, BSTR \"Pick\", RecipLists:=I2 1)\n", simclient::Log());
+}
+
+TEST_F(CdoStandIn, DialogAnswersFollowThePicksAcrossSessions) {
+    Ptr a = LoggedOn(), b = LoggedOn();
+    Ptr idle = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), IID_CdoSession);
+    auto dialog = [](const Ptr& s) { return orv::GetObj(s.Get(), L"AddressBook"); };
+    EXPECT_EQ(static_cast<HRESULT>(0x80040605), FailureOf([&] { dialog(idle); }));  // not logged on: uses no pick
+    EXPECT_EQ(2, Count(dialog(a)));
+    EXPECT_EQ(static_cast<HRESULT>(0x80040113), FailureOf([&] { dialog(b); }));
+    EXPECT_EQ(0, Count(dialog(a)));
+    EXPECT_EQ(static_cast<HRESULT>(0x80040113), FailureOf([&] { dialog(b); }));  // picks used up
+    EXPECT_EQ(static_cast<HRESULT>(0x80070057), FailureOf([&] { Call(a.Get(), L"AddressBook", {orv::Named(L"RecipLists", Variant::I2(4))}); }));
+    simclient::LoadScenario(kScenario);
+    EXPECT_EQ(2, Count(dialog(b)));
+    Call(b.Get(), L"Logoff");
+    EXPECT_EQ(static_cast<HRESULT>(0x80040605), FailureOf([&] { dialog(b); }));
+}
+
+TEST_F(CdoStandIn, ObjectsAnswerLikeTheAddressBook) {
+    Ptr picks = orv::GetObj(LoggedOn().Get(), L"AddressBook");
+    Ptr dl = Item(picks, 1);
+    EXPECT_EQ(1, orv::ToLong(Call(dl.Get(), L"DisplayType")));
+    EXPECT_EQ(0, orv::ToLong(Call(Item(picks, 2).Get(), L"DisplayType")));
+    EXPECT_EQ(static_cast<HRESULT>(0x8004010F), FailureOf([&] { Item(picks, 3); }));
+    Ptr members = orv::GetObj(orv::GetObj(dl.Get(), L"AddressEntry").Get(), L"Members");
+    Ptr bob = Item(members, 2);
+    EXPECT_EQ(L"Bob|EX|/o=Ex/cn=bob|00000000626F62",
+              orv::GetString(bob.Get(), L"Name") + L"|" + orv::GetString(bob.Get(), L"Type") + L"|" +
+                  orv::GetString(bob.Get(), L"Address") + L"|" + orv::GetString(bob.Get(), L"ID"));
+    // Fields: the entry's own properties first (a scenario field replaces one in place), then the rest in order.
+    std::wstring fields;
+    orv::ForEach(orv::GetObj(bob.Get(), L"Fields").Get(), [&](const Variant& f) {
+        wchar_t tag[12];
+        swprintf(tag, 12, L"%08lX", static_cast<unsigned long>(orv::ToLong(Call(orv::AsObject(f).Get(), L"ID"))));
+        fields += std::wstring(tag) + L"=" + orv::GetString(orv::AsObject(f).Get(), L"Value") + L" ";
+        return true;
+    });
+    EXPECT_EQ(L"3001001E=B. Lee 3002001E=EX 3003001E=/o=Ex/cn=bob 39000003=0 3A11001E=Lee 39FE001E=bob@example.com ", fields);
+    Ptr byTag = Item(orv::GetObj(bob.Get(), L"Fields"), 0x39FE001E);
+    EXPECT_EQ(L"bob@example.com", orv::GetString(byTag.Get(), L"Value"));
+    EXPECT_EQ(static_cast<HRESULT>(0x80040102), FailureOf([&] { orv::GetObj(bob.Get(), L"Members"); }));
+    EXPECT_EQ(static_cast<HRESULT>(0x8004010F), FailureOf([&] { Item(members, 3); }));
+    // The list is read at each call: a changed directory shows through an old collection.
+    std::wstring grown = kScenario;
+    grown.replace(grown.find(LR"(["ann","bob"])"), 13, LR"(["ann","bob","ann"])");
+    simclient::LoadScenario(grown);
+    EXPECT_EQ(3, Count(members));
+}
+
+TEST_F(CdoStandIn, FaultTargetsOneEntry) {
+    simclient::LoadScenario(std::wstring(kScenario, wcslen(kScenario) - 1) +
+                            LR"J(,"faults":[{"object":"AddressEntry","id":"bob","member":"Address","hresult":"0x80040154"}]})J");
+    Ptr members = orv::GetObj(orv::GetObj(Item(orv::GetObj(LoggedOn().Get(), L"AddressBook"), 1).Get(), L"AddressEntry").Get(), L"Members");
+    EXPECT_EQ(L"ann@example.com", orv::GetString(Item(members, 1).Get(), L"Address"));
+    EXPECT_EQ(static_cast<HRESULT>(0x80040154), FailureOf([&] { orv::GetString(Item(members, 2).Get(), L"Address"); }));
+}
+
+TEST_F(CdoStandIn, RejectsABrokenScenario) {
+    const wchar_t* broken[] = {
+        LR"({"cdo":{"directory":[{"id":"dl","members":["nobody"]}]}})",
+        LR"({"cdo":{"directory":[{"id":"ann"}],"picks":[["ann","bob"]]}})",
+        LR"({"cdo":{"directory":[{"id":"ann"},{"id":"ann"}]}})",
+        LR"({"cdo":{"directory":[{"id":"ann","fields":{"PR_NOTHING":"x"}}]}})",
+        LR"({"cdo":{"directory":[{"name":"no id"}]}})",
+    };
+    for (const wchar_t* scenario : broken) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(scenario)));
+        EXPECT_NE(S_OK, FailureOf([&] { simclient::LoadScenario(scenario); }));
+    }
+}
+
+}  // namespace
