@@ -1,0 +1,388 @@
+#include "form1.h"
+
+#include <string>
+#include <vector>
+
+#include "Global.h"
+#include "dispatch.h"
+#include "form1_layout.h"
+#include "list_output.h"
+#include "version.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// The CDO session interface.
+const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+
+[[noreturn]] void RaiseLastError(const wchar_t* what) {
+    DWORD code = GetLastError();
+    orv::ThrowIfFailed(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_FUNCTION), what);
+    throw orv::Error(E_FAIL, what);  // not reached: the line above always throws
+}
+
+// The module this code lives in (the add-in library, or a test program): the window class
+// belongs to it.
+HINSTANCE ThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+    return module;
+}
+
+// A dialog-manager window under its own class name: DefDlgProc does the keyboard navigation.
+void RegisterWindowClass(HINSTANCE module) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefDlgProcW;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = module;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
+    wc.lpszClassName = form1::kWindowClass;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) RaiseLastError(L"RegisterClassEx");
+}
+
+// An in-memory dialog template without controls (they are made in pixels, from twips).
+std::vector<WORD> WindowTemplate() {
+    std::vector<WORD> t;
+    auto dword = [&](DWORD d) { t.push_back(LOWORD(d)); t.push_back(HIWORD(d)); };
+    auto text = [&](const wchar_t* s) { for (; *s; ++s) t.push_back(*s); t.push_back(0); };
+    dword(form1::kWindowStyle);
+    dword(form1::kWindowExStyle);
+    t.insert(t.end(), {0, 0, 0, 0, 0});  // no items; x, y, cx, cy set once the controls stand
+    t.push_back(0);                      // no menu
+    text(form1::kWindowClass);
+    text(form1::kCaption);
+    t.push_back(form1::kDialogFontPoints);
+    text(form1::kDialogFontFace);
+    return t;
+}
+
+struct Dpi {
+    int x, y;
+};
+
+Dpi ScreenDpi() {
+    HDC dc = GetDC(nullptr);
+    Dpi dpi{dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96, dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96};
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+std::wstring VersionLine() {
+    return form1::kVersionPrefix + std::to_wstring(ORVALIS_VERSION_MAJOR) + L"." +
+           std::to_wstring(ORVALIS_VERSION_MINOR) + L"." + std::to_wstring(ORVALIS_VERSION_REVISION);
+}
+
+// "Error 429: ..." for the run-time numbers, "Error 0x80040154: ..." for other HRESULTs.
+std::wstring ErrorLine(const orv::Error& e) {
+    wchar_t number[16];
+    if ((static_cast<unsigned long>(e.hr()) & 0xFFFF0000u) == 0x800A0000u) wsprintfW(number, L"%ld", e.number());
+    else wsprintfW(number, L"0x%08lX", static_cast<unsigned long>(e.hr()));
+    return form1::kErrorLine + std::wstring(number) + L": " + e.description();
+}
+
+void ShowMessage(HWND owner, const std::wstring& text, UINT icon) noexcept {
+    MessageBoxW(owner, text.c_str(), form1::kCaption, MB_OK | icon | (owner ? 0 : MB_SETFOREGROUND));
+}
+
+void ShowFailure(HWND owner, const wchar_t* what, const orv::Error& e) noexcept {
+    try {
+        ShowMessage(owner, std::wstring(what) + L"\r\n\r\n" + ErrorLine(e), MB_ICONEXCLAMATION);
+    } catch (...) {
+        MessageBoxW(owner, what, form1::kCaption, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+// Every exception as the one error type, for the message that reports it.
+orv::Error AsError(std::exception_ptr p) {
+    try {
+        std::rethrow_exception(p);
+    } catch (const orv::Error& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return orv::Error(E_OUTOFMEMORY, orv::SystemMessage(E_OUTOFMEMORY));
+    } catch (...) {
+        return orv::Error(E_UNEXPECTED, orv::SystemMessage(E_UNEXPECTED));
+    }
+}
+
+}  // namespace
+
+Form1& Form1::Instance() {
+    static Form1* const instance = new Form1;
+    return *instance;
+}
+
+HWND Form1::List1() const { return Control(form1::kList1); }
+
+HWND Form1::hWnd() {
+    if (!IsLoaded()) Load();
+    return hwnd_;
+}
+
+void Form1::Show() {
+    HWND w = hWnd();
+    bool wasHidden = !IsWindowVisible(w);
+    ShowWindow(w, SW_SHOWNORMAL);
+    SetForegroundWindow(w);
+    if (wasHidden) SetFocus(List1());
+}
+
+void Form1::Unload() {
+    if (!IsLoaded() || unloading_) return;
+    unloading_ = true;
+    std::optional<orv::Error> failure;
+    try {
+        failure = RunUnloadStep();
+    } catch (...) {
+        failure = AsError(std::current_exception());
+    }
+    DestroyTheWindow();
+    unloading_ = false;
+    if (failure) throw *failure;
+}
+
+// A load that fails is reported here, where the reason is known, and leaves nothing behind:
+// no half-made window and no session that never logged on. The next handle request or Show
+// tries again from the start, so a user who fixes the address book needn't restart the host.
+void Form1::Load() {
+    try {
+        CreateTheWindow();
+        RunLoadStep();
+    } catch (...) {
+        ShowFailure(nullptr, form1::kLoadFailed, AsError(std::current_exception()));
+        DestroyTheWindow();
+        mySession_.Reset();
+        throw;
+    }
+}
+
+void Form1::CreateTheWindow() {
+    HINSTANCE module = ThisModule();
+    RegisterWindowClass(module);
+    std::vector<WORD> dialog = WindowTemplate();
+    // WM_INITDIALOG sets hwnd_.
+    if (!CreateDialogIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), nullptr, &DialogProc,
+                                    reinterpret_cast<LPARAM>(this)))
+        RaiseLastError(L"CreateDialogIndirectParam");
+    mousePointer_ = 0;
+    commonDialog1_.emplace(hwnd_);
+    CreateControls();
+    // The host runs the message loop; the hook gives the window its Tab, arrow and Space keys.
+    if (!keyboardHook_) keyboardHook_ = SetWindowsHookExW(WH_GETMESSAGE, &DialogKeysHook, nullptr, GetCurrentThreadId());
+}
+
+void Form1::CreateControls() {
+    HINSTANCE module = ThisModule();
+    auto font = static_cast<WPARAM>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+    if (!font) font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    Dpi dpi = ScreenDpi();
+    for (const form1::ControlLayout& c : form1::kControls) {
+        HWND control = CreateWindowExW(c.exStyle, c.windowClass, c.caption, WS_CHILD | WS_VISIBLE | c.style,
+                                       Pixels(c.left, dpi.x), Pixels(c.top, dpi.y), Pixels(c.width, dpi.x),
+                                       Pixels(c.height, dpi.y), hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
+        if (!control) RaiseLastError(L"CreateWindowEx");
+        SendMessageW(control, WM_SETFONT, font, FALSE);
+        if (c.id == form1::kLblVersion) SetVersionCaption(c.caption);
+    }
+
+    // The measures are the client area's; the frame comes on top, and the window opens
+    // in the middle of the work area.
+    RECT frame{0, 0, Pixels(form1::kClientWidth, dpi.x), Pixels(form1::kClientHeight, dpi.y)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)));
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int x = work.left + (work.right - work.left - width) / 2, y = work.top + (work.bottom - work.top - height) / 2;
+    SetWindowPos(hwnd_, nullptr, x < work.left ? work.left : x, y < work.top ? work.top : y, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The label grows or shrinks to its caption as drawn in its own font; its left and top stay.
+void Form1::SetVersionCaption(const std::wstring& caption) {
+    HWND label = Control(form1::kLblVersion);
+    if (!SetWindowTextW(label, caption.c_str())) RaiseLastError(L"SetWindowText");
+    SIZE extent{0, 0};
+    HDC dc = GetDC(label);
+    if (!dc) RaiseLastError(L"GetDC");
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    BOOL measured = GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    if (!measured) RaiseLastError(L"GetTextExtentPoint32");
+    SetWindowPos(label, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The version line first, then a new session that joins the mail client's own logon.
+void Form1::RunLoadStep() {
+    SetVersionCaption(VersionLine());
+    mySession_ = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session", IID_CdoSession).Get(), IID_CdoSession);
+    orv::Call(mySession_.Get(), L"Logon",
+              {orv::Named(L"ShowDialog", orv::Variant::Bool(false)), orv::Named(L"NewSession", orv::Variant::Bool(false))});
+}
+
+// Every step runs whatever happened before it: a session that can't log off (or never
+// logged on) is still released, and the add-in still leaves the host. Only a failed
+// disconnection is worth telling the user; it is handed back.
+std::optional<orv::Error> Form1::RunUnloadStep() {
+    if (mySession_) {
+        try {
+            orv::Call(mySession_.Get(), L"Logoff");
+        } catch (...) {
+        }
+    }
+    mySession_.Reset();
+    try {
+        Global::DisconnectSelf();
+    } catch (...) {
+        return AsError(std::current_exception());
+    }
+    return std::nullopt;
+}
+
+void Form1::DestroyTheWindow() noexcept {
+    if (keyboardHook_) UnhookWindowsHookEx(keyboardHook_);
+    keyboardHook_ = nullptr;
+    commonDialog1_.reset();
+    if (hwnd_) DestroyWindow(hwnd_);  // WM_NCDESTROY empties hwnd_
+    hwnd_ = nullptr;
+}
+
+INT_PTR CALLBACK Form1::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<Form1*>(lp);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+        self->hwnd_ = hwnd;
+        return FALSE;  // no focus yet: a window loaded hidden must not take it from the host
+    }
+    auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!self) return FALSE;
+    if (msg == WM_NCDESTROY) {
+        if (self->hwnd_ == hwnd) self->hwnd_ = nullptr;
+        return FALSE;
+    }
+    try {
+        return self->OnMessage(msg, wp, lp) ? TRUE : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+bool Form1::OnMessage(UINT msg, WPARAM wp, LPARAM) {
+    switch (msg) {
+        case WM_COMMAND:
+            // Enter and Escape arrive as IDOK and IDCANCEL, which no control carries.
+            if (HIWORD(wp) == BN_CLICKED) OnCommand(LOWORD(wp));
+            return true;
+        case WM_CLOSE:
+            OnClose();
+            return true;
+        case WM_SETCURSOR:
+            return OnSetCursor();
+        default:
+            return false;
+    }
+}
+
+void Form1::OnClose() noexcept {
+    try {
+        Unload();
+    } catch (...) {
+        ShowFailure(nullptr, form1::kDisconnectFailed, AsError(std::current_exception()));
+    }
+}
+
+void Form1::OnCommand(int id) noexcept {
+    try {
+        switch (id) {
+            case form1::kCmdAdd: CreateList(); break;
+            case form1::kCmdClipboard: orvalis::CopyToClipboard(hwnd_, builder_.table()); break;
+            case form1::kCmdSave: if (commonDialog1_) orvalis::SaveList(hwnd_, builder_.table(), *commonDialog1_); break;
+            case form1::kCmdHelp: if (commonDialog1_) orvalis::ShowHelpFile(hwnd_, *commonDialog1_); break;
+            default: break;
+        }
+    } catch (...) {
+        ShowFailure(hwnd_, form1::kCommandFailed, AsError(std::current_exception()));
+    }
+}
+
+void Form1::CreateList() {
+    // The run lets pending messages through once; a second click then must not start a run
+    // inside the first.
+    if (creatingList_) return;
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(creatingList_);
+    // Held for the run: a close while the address book is open releases only the window's own.
+    ComPtr<IDispatch> session = mySession_;
+    orvalis::LeftOut leftOut = builder_.CreateList(session.Get(), *this);
+    if (leftOut.total() > 0) ShowMessage(hwnd_, orvalis::DescribeLeftOut(leftOut), MB_ICONINFORMATION);
+}
+
+bool Form1::OnSetCursor() {
+    if (mousePointer_ != orvalis::ListBuilder::kHourglass) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, TRUE);
+    return true;
+}
+
+void Form1::AddLine(const std::wstring& line) {
+    HWND list = List1();
+    if (!list) return;  // closed while the run went on: the table still takes the member
+    LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    if (index == LB_ERR || index == LB_ERRSPACE) orv::Raise(E_OUTOFMEMORY, L"The list box has no room for another line.");
+}
+
+void Form1::ClearList() {
+    if (HWND list = List1()) SendMessageW(list, LB_RESETCONTENT, 0, 0);
+}
+
+void Form1::SetMousePointer(int pointer) {
+    mousePointer_ = pointer;
+    if (!hwnd_) return;
+    POINT at{};
+    if (!GetCursorPos(&at)) return;
+    HWND under = WindowFromPoint(at);
+    if (under != hwnd_ && !IsChild(hwnd_, under)) return;
+    SetCursor(LoadCursorW(nullptr, pointer == orvalis::ListBuilder::kHourglass ? IDC_WAIT : IDC_ARROW));
+}
+
+void Form1::ProcessMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The host's loop must still see it.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Runs before the host's loop dispatches a message: keys meant for this window go through
+// the dialog manager, which then swallows those it used.
+LRESULT CALLBACK Form1::DialogKeysHook(int code, WPARAM wp, LPARAM lp) {
+    Form1& self = Instance();
+    HHOOK hook = self.keyboardHook_;
+    if (code == HC_ACTION && wp == PM_REMOVE) {
+        auto* msg = reinterpret_cast<MSG*>(lp);
+        HWND w = self.hwnd_;
+        if (w && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && (msg->hwnd == w || IsChild(w, msg->hwnd)) &&
+            IsDialogMessageW(w, msg)) {
+            msg->message = WM_NULL;
+            msg->wParam = 0;
+            msg->lParam = 0;
+        }
+    }
+    return CallNextHookEx(hook, code, wp, lp);
+}

@@ -1,0 +1,80 @@
+#pragma once
+// Form1: the list builder's only window. One object for the library's life; the window and
+// its controls exist only while it is loaded, and are made afresh at each load. The member
+// table, memberCount and myRecips (the ListBuilder) live in the object and outlast every
+// load and unload; mySession lives from a load step to the next unload step.
+#include <windows.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+#include <optional>
+#include <string>
+
+#include "common_dialog.h"
+#include "create_list.h"
+#include "error.h"
+
+class Form1 final : public orvalis::BuilderView {
+public:
+    // The one window object, made on first use. Never destroyed: not by a close, and not at
+    // process exit, where releasing COM objects from a static destructor could crash the host.
+    static Form1& Instance();
+
+    // The window's handle; loads the window hidden first when it isn't loaded. A failed load
+    // step has been shown to the user in a message box and throws orv::Error; the window is
+    // then not loaded.
+    HWND hWnd();
+    // Loads the window if needed and shows it modeless, with no owner window.
+    void Show();
+    // When loaded: runs the unload step (log off, release the session, DisconnectSelf) and
+    // closes the window. The window closes in any case; a failure of DisconnectSelf is then
+    // thrown as orv::Error. Nothing happens when the window isn't loaded.
+    void Unload();
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+
+    // For the add-in shell and the tests.
+    orvalis::ListBuilder& Builder() { return builder_; }
+    IDispatch* Session() const { return mySession_.Get(); }
+    HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
+    HWND List1() const;
+    int MousePointer() const { return mousePointer_; }
+
+    // BuilderView: what "Create List" does to the window.
+    void AddLine(const std::wstring& line) override;
+    void ClearList() override;
+    void SetMousePointer(int pointer) override;
+    void ProcessMessages() override;
+
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+private:
+    Form1() = default;
+    ~Form1() = default;
+
+    void Load();
+    void CreateTheWindow();
+    void CreateControls();
+    void RunLoadStep();
+    void SetVersionCaption(const std::wstring& caption);
+    std::optional<orv::Error> RunUnloadStep();
+    void DestroyTheWindow() noexcept;
+
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK DialogKeysHook(int code, WPARAM wp, LPARAM lp);
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnClose() noexcept;
+    void OnCommand(int id) noexcept;
+    bool OnSetCursor();
+    void CreateList();
+
+    HWND hwnd_ = nullptr;
+    HHOOK keyboardHook_ = nullptr;
+    bool unloading_ = false;
+    bool creatingList_ = false;
+    int mousePointer_ = 0;
+    Microsoft::WRL::ComPtr<IDispatch> mySession_;
+    orvalis::ListBuilder builder_;
+    // CommonDialog1 lives as long as the loaded window.
+    std::optional<orvalis::CommonDialog> commonDialog1_;
+};
