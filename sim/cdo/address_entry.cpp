@@ -8,12 +8,6 @@ namespace sim::cdo {
 
 namespace {
 
-long IndexArg(const CallArgs& args) {
-    const VARIANT* index = args.At(0);
-    if (!index) FailWith(kInvalidParameter);
-    return orv::ToLong(*index);
-}
-
 // The entry identifier as the library hands it out: a hex string.
 std::wstring EntryIdText(const std::wstring& id) {
     std::wstring text = L"00000000";
@@ -40,26 +34,26 @@ private:
 
 class Fields : public Object {
 public:
-    explicit Fields(const DirectoryEntry& e) : Object(L"Fields", e.id), entryId_(e.id), fields_(e.fields) {
-        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(fields_.size())); });
+    explicit Fields(EntryRef e) : Object(L"Fields", e->id), entry_(std::move(e)) {
+        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(entry_->fields.size())); });
         // A number up to Count is a position; anything larger is a property tag.
         Member(L"Item", {L"Index", L"PropsetID"}, [this](const CallArgs& args) {
             long i = IndexArg(args);
-            if (i >= 1 && static_cast<size_t>(i) <= fields_.size()) return Hand(new FieldObject(entryId_, fields_[i - 1]));
-            for (const Property& p : fields_)
-                if (static_cast<long>(p.tag) == i) return Hand(new FieldObject(entryId_, p));
+            const auto& fields = entry_->fields;
+            if (i >= 1 && static_cast<size_t>(i) <= fields.size()) return Hand(new FieldObject(entry_->id, fields[i - 1]));
+            for (const Property& p : fields)
+                if (static_cast<long>(p.tag) == i) return Hand(new FieldObject(entry_->id, p));
             FailWith(kNotFound);
         });
         Value(L"_NewEnum", [this] {
             std::vector<Variant> items;
-            for (const Property& p : fields_) items.push_back(Hand(new FieldObject(entryId_, p)));
+            for (const Property& p : entry_->fields) items.push_back(Hand(new FieldObject(entry_->id, p)));
             return NewEnum(std::move(items));
         });
     }
 
 private:
-    std::wstring entryId_;
-    std::vector<Property> fields_;
+    EntryRef entry_;
 };
 
 // A list's members, read from the address book at each call: a rebuild sees the list as it is now.
@@ -90,7 +84,7 @@ private:
     Variant EntryOf(const std::wstring& id) {
         const DirectoryEntry* e = directory_->Find(id);
         if (!e) FailWith(kNotFound);
-        return NewAddressEntry(*e);
+        return NewAddressEntry(EntryRef{directory_, e});
     }
 
     std::wstring listId_;
@@ -99,25 +93,25 @@ private:
 
 class AddressEntry : public Object {
 public:
-    explicit AddressEntry(DirectoryEntry e) : Object(L"AddressEntry", e.id), entry_(std::move(e)) {
-        Value(L"Name", [this] { return Variant::Str(entry_.name); });
-        Value(L"Address", [this] { return Variant::Str(entry_.address); });
-        Value(L"Type", [this] { return Variant::Str(entry_.type); });
-        Value(L"DisplayType", [this] { return Variant::I4(entry_.displayType); });
-        Value(L"ID", [this] { return Variant::Str(EntryIdText(entry_.id)); });
+    explicit AddressEntry(EntryRef e) : Object(L"AddressEntry", e->id), entry_(std::move(e)) {
+        Value(L"Name", [this] { return Variant::Str(entry_->name); });
+        Value(L"Address", [this] { return Variant::Str(entry_->address); });
+        Value(L"Type", [this] { return Variant::Str(entry_->type); });
+        Value(L"DisplayType", [this] { return Variant::I4(entry_->displayType); });
+        Value(L"ID", [this] { return Variant::Str(EntryIdText(entry_->id)); });
         Value(L"Fields", [this] { return Hand(new Fields(entry_)); });
         Value(L"Members", [this]() -> Variant {
-            if (!entry_.isList) FailWith(kNoSupport);
-            return Hand(new AddressEntries(entry_.id));
+            if (!entry_->isList) FailWith(kNoSupport);
+            return Hand(new AddressEntries(entry_->id));
         });
     }
 
 private:
-    DirectoryEntry entry_;
+    EntryRef entry_;
 };
 
 }  // namespace
 
-Variant NewAddressEntry(const DirectoryEntry& entry) { return Hand(new AddressEntry(entry)); }
+Variant NewAddressEntry(EntryRef entry) { return Hand(new AddressEntry(std::move(entry))); }
 
 }  // namespace sim::cdo

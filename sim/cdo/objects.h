@@ -8,9 +8,24 @@
 
 namespace sim::cdo {
 
+// An entry of one loaded directory, which it keeps alive (a loaded directory never changes;
+// a new scenario brings a new one). Cheap to copy, however long a list's members are.
+struct EntryRef {
+    std::shared_ptr<const Directory> directory;
+    const DirectoryEntry* entry;
+    const DirectoryEntry* operator->() const { return entry; }
+};
+
+// The 1-based index (or, for Fields, the tag) that an Item call asks for.
+inline long IndexArg(const CallArgs& args) {
+    const VARIANT* index = args.At(0);
+    if (!index) FailWith(kInvalidParameter);
+    return orv::ToLong(*index);
+}
+
 // A Recipients collection of the entries picked in one dialog, in the order picked.
-Variant NewRecipients(std::vector<DirectoryEntry> picked);
-// The address entry of a directory entry as it is now.
-Variant NewAddressEntry(const DirectoryEntry& entry);
+Variant NewRecipients(std::vector<EntryRef> picked);
+// The address entry of a directory entry.
+Variant NewAddressEntry(EntryRef entry);
 
 }  // namespace sim::cdo

@@ -7,37 +7,31 @@ namespace {
 
 constexpr long kCdoTo = 1;  // the dialog's only well here: the "To" list
 
-// The 1-based index an Item call asks for.
-long IndexArg(const CallArgs& args) {
-    const VARIANT* index = args.At(0);
-    if (!index) FailWith(kInvalidParameter);
-    return orv::ToLong(*index);
-}
-
 class Recipient : public Object {
 public:
-    Recipient(DirectoryEntry entry, long index) : Object(L"Recipient", entry.id), entry_(std::move(entry)), index_(index) {
-        Value(L"Name", [this] { return Variant::Str(entry_.name); });
-        Value(L"Address", [this] { return Variant::Str(entry_.type + L":" + entry_.address); });
+    Recipient(EntryRef entry, long index) : Object(L"Recipient", entry->id), entry_(std::move(entry)), index_(index) {
+        Value(L"Name", [this] { return Variant::Str(entry_->name); });
+        Value(L"Address", [this] { return Variant::Str(entry_->type + L":" + entry_->address); });
         Value(L"Type", [] { return Variant::I4(kCdoTo); });
-        Value(L"DisplayType", [this] { return Variant::I4(entry_.displayType); });
+        Value(L"DisplayType", [this] { return Variant::I4(entry_->displayType); });
         Value(L"Index", [this] { return Variant::I4(index_); });
         // The entry behind the recipient is looked up in the address book on each access.
         Value(L"AddressEntry", [this] {
-            const DirectoryEntry* now = CurrentDirectory()->Find(entry_.id);
+            auto directory = CurrentDirectory();
+            const DirectoryEntry* now = directory->Find(entry_->id);
             if (!now) FailWith(kNotFound);
-            return NewAddressEntry(*now);
+            return NewAddressEntry(EntryRef{std::move(directory), now});
         });
     }
 
 private:
-    DirectoryEntry entry_;
+    EntryRef entry_;
     long index_;
 };
 
 class Recipients : public Object {
 public:
-    explicit Recipients(std::vector<DirectoryEntry> picked) : Object(L"Recipients", L""), picked_(std::move(picked)) {
+    explicit Recipients(std::vector<EntryRef> picked) : Object(L"Recipients", L""), picked_(std::move(picked)) {
         Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(picked_.size())); });
         Member(L"Item", {L"Index"}, [this](const CallArgs& args) {
             long i = IndexArg(args);
@@ -53,11 +47,11 @@ public:
     }
 
 private:
-    std::vector<DirectoryEntry> picked_;
+    std::vector<EntryRef> picked_;
 };
 
 }  // namespace
 
-Variant NewRecipients(std::vector<DirectoryEntry> picked) { return Hand(new Recipients(std::move(picked))); }
+Variant NewRecipients(std::vector<EntryRef> picked) { return Hand(new Recipients(std::move(picked))); }
 
 }  // namespace sim::cdo

@@ -66,9 +66,9 @@ private:
         if (pick.cancel) FailWith(kUserCancel);
         if (BoolArg(args, 2) && pick.ids.size() > 1) pick.ids.resize(1);
         auto directory = CurrentDirectory();
-        std::vector<DirectoryEntry> picked;
+        std::vector<EntryRef> picked;
         for (const std::wstring& id : pick.ids)
-            if (const DirectoryEntry* e = directory->Find(id)) picked.push_back(*e);
+            if (const DirectoryEntry* e = directory->Find(id)) picked.push_back(EntryRef{directory, e});
         return NewRecipients(std::move(picked));
     }
 
