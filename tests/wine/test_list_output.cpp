@@ -1,0 +1,361 @@
+// The output buttons' handlers, through a window of the test's own, the real clipboard, real
+// files and the real Save As dialog.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "list_output.h"
+#include "save_as_driver.h"
+#include "wine_test.h"
+#include "winhelp_catcher.h"
+
+namespace {
+
+using orvalis::MemberTable;
+
+struct NoList : orvalis::ListSink {
+    void AddLine(const std::wstring&) override {}
+};
+
+struct Row {
+    std::wstring address, name;
+};
+
+MemberTable TableOf(const std::vector<Row>& rows) {
+    MemberTable table;
+    NoList list;
+    // With no given name or surname, the row's name is the display name as it stands.
+    for (const auto& r : rows) table.AddListEntry(r.name, L"", L"", r.address, list);
+    return table;
+}
+
+std::string FileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream(path.c_str(), std::ios::binary) << bytes;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& dir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) names.push_back(fd.cFileName);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+template <class T>
+T ClipboardAs(UINT format) {
+    T text;
+    if (!OpenClipboard(nullptr)) {
+        ADD_FAILURE() << "the clipboard could not be opened";
+        return text;
+    }
+    if (HANDLE h = GetClipboardData(format)) {
+        if (auto* p = static_cast<const typename T::value_type*>(GlobalLock(h))) {
+            text = p;
+            GlobalUnlock(h);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+std::wstring ClipboardText() { return ClipboardAs<std::wstring>(CF_UNICODETEXT); }
+std::string ClipboardAnsi() { return ClipboardAs<std::string>(CF_TEXT); }
+
+void SetClipboardText(HWND owner, const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(h), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(h);
+    SetClipboardData(CF_UNICODETEXT, h);
+    CloseClipboard();
+}
+
+class ListOutput : public testing::Test {
+protected:
+    void SetUp() override {
+        owner_ = CreateWindowExW(0, L"STATIC", L"Output test owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, owner_);
+        const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = orvtest::ScratchDir(L"list_output_" + std::wstring(test.begin(), test.end()));
+    }
+    void TearDown() override { DestroyWindow(owner_); }
+
+    // Save List with the Save As dialog answered by plan: what the dialogs showed, and every
+    // other box that came up.
+    struct Saved {
+        std::vector<orvtest::SaveAsSeen> dialogs;
+        std::vector<std::wstring> boxes;
+    };
+    Saved Save(const MemberTable& table, orvalis::CommonDialog& dlg, std::vector<orvtest::SaveAsStep> plan) {
+        orvtest::SaveAsDriver driver(std::move(plan));
+        orvalis::SaveList(owner_, table, dlg);
+        return {driver.Dialogs(), driver.Boxes()};
+    }
+
+    HWND owner_ = nullptr;
+    std::wstring dir_;
+};
+
+// The machine's code page decides the file's bytes; these rows are written for Western
+// European (1252), which Wine and the users' machines here use.
+TEST_F(ListOutput, ClipboardAndFileHoldTheSameLinesExactly) {
+    ASSERT_EQ(1252u, GetACP());
+    struct Case {
+        const char* label;
+        std::vector<Row> rows;
+        std::wstring text;
+        std::string file;
+    } cases[] = {
+        {"one member, seven and seven", {{L"a@b.org", L"Ann Lee"}}, L"a@b.org Ann Lee\r\n", "a@b.org Ann Lee\r\n"},
+        {"empty name", {{L"a@b.org", L""}}, L"a@b.org \r\n", "a@b.org \r\n"},
+        {"blanks kept as they stand", {{L" a@b.org", L"  Ann  "}}, L" a@b.org   Ann  \r\n", " a@b.org   Ann  \r\n"},
+        {"control characters become blanks", {{L"a@b.org", L"Ann\r\nLee\tX"}, {L"c@d.org", L"Bo"}},
+         L"a@b.org Ann  Lee X\r\nc@d.org Bo\r\n", "a@b.org Ann  Lee X\r\nc@d.org Bo\r\n"},
+        {"code page character", {{L"z@b.org", L"Zo\u00EB"}}, L"z@b.org Zo\u00EB\r\n", "z@b.org Zo\xEB\r\n"},
+        {"outside the code page", {{L"d@b.org", L"\u0394elta \u4E2D"}}, L"d@b.org \u0394elta \u4E2D\r\n", "d@b.org ?elta ?\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const MemberTable table = TableOf(c.rows);
+        orvalis::CopyToClipboard(owner_, table);
+        EXPECT_EQ(c.text, ClipboardText());
+        EXPECT_EQ(c.file, ClipboardAnsi());  // what an ANSI reader of the clipboard gets
+
+        orvalis::CommonDialog dlg(owner_);
+        const std::wstring path = dir_ + L"\\list.txt";
+        DeleteFileW(path.c_str());
+        const Saved saved = Save(table, dlg, {{true, path}});
+        EXPECT_EQ(c.file, FileBytes(path));
+        EXPECT_EQ(std::vector<std::wstring>{L"list.txt"}, FilesIn(dir_));
+        EXPECT_TRUE(saved.boxes.empty()) << saved.boxes[0];
+    }
+}
+
+TEST_F(ListOutput, FullTableComesOutInRowOrder) {
+    std::vector<Row> rows;
+    std::wstring expected;
+    for (int i = 0; i < MemberTable::kRows; ++i) {
+        wchar_t address[32], name[32];
+        wsprintfW(address, L"m%04d@example.org", i);
+        wsprintfW(name, L"Member %d", MemberTable::kRows - i);
+        rows.push_back({address, name});
+        expected += std::wstring(address) + L" " + name + L"\r\n";
+    }
+    const MemberTable table = TableOf(rows);
+    ASSERT_EQ(MemberTable::kRows, table.memberCount());
+
+    orvalis::CopyToClipboard(owner_, table);
+    EXPECT_EQ(expected, ClipboardText());
+    orvalis::CommonDialog dlg(owner_);
+    Save(table, dlg, {{true, dir_ + L"\\full.txt"}});
+    EXPECT_EQ(std::string(expected.begin(), expected.end()), FileBytes(dir_ + L"\\full.txt"));
+}
+
+TEST_F(ListOutput, EmptyTableLeavesClipboardAndFolderAlone) {
+    SetClipboardText(owner_, L"held before");
+    const MemberTable empty;
+    orvalis::CopyToClipboard(owner_, empty);
+    EXPECT_EQ(L"held before", ClipboardText());
+
+    orvalis::CommonDialog dlg(owner_);
+    EXPECT_TRUE(Save(empty, dlg, {{true, dir_ + L"\\never.txt"}}).dialogs.empty());
+    EXPECT_TRUE(FilesIn(dir_).empty());
+    EXPECT_EQ(0, dlg.Flags);
+}
+
+TEST_F(ListOutput, SaveAsDialogOpensWithTextFilesAndTheLastFileName) {
+    wchar_t cwd[MAX_PATH];
+    SetCurrentDirectoryW(orvtest::BuildPath(L"").c_str());
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    const MemberTable table = TableOf({{L"a@b.org", L"Ann Lee"}});
+    orvalis::CommonDialog dlg(owner_);
+    // Typed without an extension while "Text Files (*.txt)" is selected: kept as typed.
+    const Saved first = Save(table, dlg, {{true, dir_ + L"\\plain"}});
+    EXPECT_EQ("a@b.org Ann Lee\r\n", FileBytes(dir_ + L"\\plain"));
+    EXPECT_EQ(std::vector<std::wstring>{L"plain"}, FilesIn(dir_));
+    EXPECT_EQ(dir_ + L"\\plain", dlg.FileName);
+    EXPECT_EQ(32778, dlg.Flags);
+    EXPECT_EQ(OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN, dlg.Flags);
+    EXPECT_TRUE(dlg.CancelError);
+    wchar_t after[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, after);
+    EXPECT_STREQ(cwd, after);
+
+    const Saved second = Save(table, dlg, {{false, L""}});
+    ASSERT_EQ(1u, first.dialogs.size());
+    ASSERT_EQ(1u, second.dialogs.size());
+    for (const auto& seen : {first.dialogs[0], second.dialogs[0]}) {
+        EXPECT_EQ(L"Save As", seen.title);
+        EXPECT_EQ(L"Text Files (*.txt)", seen.fileType);
+        EXPECT_EQ((std::vector<std::wstring>{L"All Files (*.*)", L"Text Files (*.txt)"}), seen.fileTypes);
+    }
+    EXPECT_EQ(L"", first.dialogs[0].fileName);
+    EXPECT_EQ(L"plain", second.dialogs[0].fileName);
+    // The second dialog was cancelled: nothing said, nothing written, the name kept.
+    EXPECT_TRUE(second.boxes.empty());
+    EXPECT_EQ(std::vector<std::wstring>{L"plain"}, FilesIn(dir_));
+    EXPECT_EQ(dir_ + L"\\plain", dlg.FileName);
+}
+
+TEST_F(ListOutput, OverwriteIsConfirmedThenReplacesTheWholeFile) {
+    const std::wstring path = dir_ + L"\\list.txt";
+    const std::string old = "old contents, much longer than the new list\r\nsecond old line\r\n";
+    const MemberTable table = TableOf({{L"a@b.org", L"Ann Lee"}});
+    struct Case {
+        const char* label;
+        bool confirm;
+        std::string expected;
+    } cases[] = {{"confirmed", true, "a@b.org Ann Lee\r\n"}, {"declined", false, old}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        WriteBytes(path, old);
+        orvalis::CommonDialog dlg(owner_);
+        const Saved saved = Save(table, dlg, {{true, path, c.confirm}});
+        EXPECT_EQ(c.expected, FileBytes(path));
+        ASSERT_EQ(1u, saved.boxes.size());  // the question, and nothing from the handler
+        EXPECT_NE(std::wstring::npos, saved.boxes[0].find(L"replace")) << saved.boxes[0];
+        EXPECT_EQ(std::vector<std::wstring>{L"list.txt"}, FilesIn(dir_));
+    }
+}
+
+// A save that can't be done says why, once, and leaves no trace: an existing file keeps its
+// contents and no temporary file is left in the folder.
+TEST_F(ListOutput, FailedSaveReportsOnceAndChangesNothing) {
+    const MemberTable table = TableOf({{L"a@b.org", L"Ann Lee"}});
+    const std::string old = "old list\r\n";
+    const std::wstring target = dir_ + L"\\list.txt";
+    struct Case {
+        const char* label;
+        std::wstring path;
+        bool readOnly;
+        bool heldOpen;
+        const wchar_t* reason;
+    } cases[] = {
+        {"missing folder", dir_ + L"\\missing\\list.txt", false, false, L"Path not found."},
+        {"read-only file", target, true, false, L"Access denied."},
+        {"file held open elsewhere", target, false, true, L"Access denied."},  // Windows says "sharing violation"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        WriteBytes(target, old);
+        if (c.readOnly) SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+        HANDLE held = c.heldOpen ? CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : INVALID_HANDLE_VALUE;
+        bool written;
+        std::vector<std::wstring> boxes;
+        {
+            orvtest::DialogWatcher watcher;
+            written = orvalis::WriteListFile(owner_, c.path, table);
+            boxes = watcher.Seen();
+        }
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        EXPECT_FALSE(written);
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(L"Orvalis Address Book Utility|The list could not be saved as\r\n" + c.path + L"\r\n\r\n" + c.reason, boxes[0]);
+        EXPECT_EQ(old, FileBytes(target));
+        EXPECT_EQ(std::vector<std::wstring>{L"list.txt"}, FilesIn(dir_));
+    }
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Another program's hold on the clipboard, from a thread of its own.
+struct HoldClipboard {
+    HANDLE opened, done;
+    static DWORD WINAPI Run(void* p) {
+        auto* h = static_cast<HoldClipboard*>(p);
+        BOOL ok = OpenClipboard(nullptr);
+        SetEvent(h->opened);
+        WaitForSingleObject(h->done, 10000);
+        if (ok) CloseClipboard();
+        return ok;
+    }
+};
+
+TEST_F(ListOutput, ClipboardHeldElsewhereIsReportedOnce) {
+    SetClipboardText(owner_, L"held before");
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HoldClipboard holder{opened, done};
+    HANDLE thread = CreateThread(nullptr, 0, &HoldClipboard::Run, &holder, 0, nullptr);
+    // Opening the clipboard may call on this thread's windows: keep them answering.
+    ASSERT_TRUE(orvtest::WaitFor([&] { return WaitForSingleObject(opened, 0) == WAIT_OBJECT_0; }));
+    std::vector<std::wstring> boxes;
+    {
+        orvtest::DialogWatcher watcher;
+        orvalis::CopyToClipboard(owner_, TableOf({{L"a@b.org", L"Ann Lee"}}));
+        boxes = watcher.Seen();
+    }
+    SetEvent(done);
+    WaitForSingleObject(thread, 5000);
+    DWORD held = 0;
+    GetExitCodeThread(thread, &held);
+    CloseHandle(thread);
+    CloseHandle(opened);
+    CloseHandle(done);
+    ASSERT_TRUE(held);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].find(L"Orvalis Address Book Utility|The list could not be copied to the clipboard.\r\n\r\n")) << boxes[0];
+    EXPECT_EQ(L"held before", ClipboardText());
+}
+
+// What the Help button hands to WinHelp, caught where the call leaves the add-in.
+struct HelpCall {
+    HWND owner;
+    std::wstring file;
+    UINT command;
+    ULONG_PTR data;
+};
+std::vector<HelpCall> helpCalls;
+BOOL WINAPI RecordHelpCall(HWND owner, LPCWSTR file, UINT command, ULONG_PTR data) {
+    helpCalls.push_back({owner, file ? file : L"<null>", command, data});
+    return TRUE;
+}
+
+TEST_F(ListOutput, HelpPassesTheHelpFileAndCommand15AtEachClick) {
+    orvalis::CommonDialog dlg(owner_);
+    dlg.winHelp = &RecordHelpCall;
+    helpCalls.clear();
+    orvalis::ShowHelpFile(owner_, dlg);
+    dlg.HelpFile = L"other.hlp";
+    dlg.HelpCommand = 1;
+    orvalis::ShowHelpFile(owner_, dlg);
+    ASSERT_EQ(2u, helpCalls.size());
+    for (const auto& call : helpCalls) {
+        EXPECT_EQ(owner_, call.owner);
+        EXPECT_EQ(L"orvalis.hlp", call.file);
+        EXPECT_EQ(15u, call.command);
+        EXPECT_EQ(0u, call.data);
+    }
+}
+
+// Through the real WinHelp: the viewer window is ours, so no viewer starts; command 15 is
+// one Wine doesn't forward, and the handler stays quiet about it either way.
+TEST_F(ListOutput, HelpThroughWinHelpIsQuiet) {
+    orvtest::WinHelpCatcher viewer;
+    orvtest::DialogWatcher watcher;
+    orvalis::CommonDialog dlg(owner_);
+    orvalis::ShowHelpFile(owner_, dlg);
+    orvtest::Pump(200);
+    EXPECT_TRUE(watcher.Seen().empty());
+    for (const auto& r : viewer.Requests()) {
+        EXPECT_EQ(15u, r.command);
+        EXPECT_EQ("orvalis.hlp", r.file);
+    }
+}
+
+}  // namespace
