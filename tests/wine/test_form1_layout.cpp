@@ -8,11 +8,14 @@
 #include "form1.h"
 #include "form1_layout.h"
 #include "sim_client.h"
+#include "test_form1_helpers.h"
 #include "wine_test.h"
 
 namespace {
 
 using form1::ControlId;
+using form1test::ClipboardText;
+using form1test::Press;
 
 RECT ClientRectOf(HWND control) {
     RECT r{};
@@ -45,47 +48,6 @@ RECT WrappedText(HWND control, const std::wstring& text, int width) {
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return r;
-}
-
-// One key press (with Shift held when asked) through the system's input queue.
-void Press(WORD key, bool shift = false) {
-    std::vector<INPUT> input;
-    auto add = [&](WORD k, bool up) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = k;
-        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        input.push_back(i);
-    };
-    if (shift) add(VK_SHIFT, false);
-    add(key, false);
-    add(key, true);
-    if (shift) add(VK_SHIFT, true);
-    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-    orvtest::Pump(150);
-}
-
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"<clipboard busy>";
-    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
-            text = p;
-            GlobalUnlock(h);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-void SetClipboardText(const std::wstring& text) {
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(h), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(h);
-    SetClipboardData(CF_UNICODETEXT, h);
-    CloseClipboard();
 }
 
 // Writes what the screen shows of a window to a 24-bit BMP file.
@@ -273,7 +235,7 @@ TEST_F(Form1Layout, EnterAndEscapePressNoButtonButSpaceDoes) {
     ASSERT_TRUE(orvtest::WaitFor([&] { return GetFocus() == form.List1(); }, 2000));
     form.Builder().table().Reset();
     form.Builder().table().AddListEntry(L"Ann", L"", L"", L"ann@example.com", form);
-    SetClipboardText(L"untouched");
+    ASSERT_TRUE(form1test::SetClipboardText(L"untouched"));
     simclient::ClearLog();
 
     Press(VK_RETURN);

@@ -108,16 +108,6 @@ TEST(DisconnectSelf, MakesTheApplicationOnceAndOnlyWhenItCanBeMade) {
     EXPECT_EQ(1, Count(simclient::Log(), L"CreateInstance Outlook.Application")) << simclient::Log();
 }
 
-TEST(DisconnectSelf, ReplacesWhatHostAppHeld) {
-    HostWithAddIns({});
-    auto other = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), IID_IDispatch);
-    Global::hostApp = other;
-    Global::DisconnectSelf();
-    EXPECT_NE(other.Get(), Global::hostApp.Get());
-    EXPECT_NE(nullptr, Global::hostApp.Get());
-    Global::hostApp.Reset();
-}
-
 TEST(DisconnectSelf, SwitchesOffTheFirstAddInDescribedExactlySo) {
     struct Row {
         const char* label;
