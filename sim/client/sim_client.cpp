@@ -47,4 +47,58 @@ void ClearLog() { Export<void(__stdcall*)()>("SimClearLog")(); }
 long LiveObjects(const std::wstring& kind) { return Export<LONG(__stdcall*)(const wchar_t*)>("SimLiveObjects")(kind.c_str()); }
 std::wstring LiveReport() { return TakeBstr(Export<BSTR(__stdcall*)()>("SimLiveReport")()); }
 
+namespace {
+
+void Check(HRESULT hr, const wchar_t* what) {
+    if (FAILED(hr)) orv::Raise(hr, what);
+}
+
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+void HostStartup() { Check(Export<HRESULT(__stdcall*)()>("SimHostStartup")(), L"The host's start-up failed"); }
+void HostClick(const std::wstring& path) {
+    Check(Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostClick")(path.c_str()), L"The host found no such control");
+}
+void HostShutdown() { Check(Export<HRESULT(__stdcall*)()>("SimHostShutdown")(), L"The host's shutdown failed"); }
+void HostReset() { Check(Export<HRESULT(__stdcall*)()>("SimHostReset")(), L"The host's reset failed"); }
+
+std::vector<HostAddIn> HostAddIns() {
+    std::vector<HostAddIn> list;
+    for (const auto& line : Lines(TakeBstr(Export<BSTR(__stdcall*)()>("SimHostAddIns")()))) {
+        size_t tab1 = line.find(L'\t');
+        size_t tab2 = tab1 == std::wstring::npos ? tab1 : line.find(L'\t', tab1 + 1);
+        if (tab2 == std::wstring::npos) continue;
+        list.push_back({line.substr(0, tab1) == L"1", line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+    }
+    return list;
+}
+
+HRESULT HostAddAddIn(IUnknown* object, const std::wstring& description, const std::wstring& progId, long connectMode) {
+    using F = HRESULT(__stdcall*)(IUnknown*, const wchar_t*, const wchar_t*, LONG);
+    return Export<F>("SimHostAddAddIn")(object, description.c_str(), progId.c_str(), connectMode);
+}
+
+std::wstring HostLayout() { return TakeBstr(Export<BSTR(__stdcall*)()>("SimHostLayout")()); }
+
+std::map<std::wstring, std::wstring> HostControl(const std::wstring& path) {
+    std::map<std::wstring, std::wstring> properties;
+    for (const auto& line : Lines(TakeBstr(Export<BSTR(__stdcall*)(const wchar_t*)>("SimHostControl")(path.c_str())))) {
+        size_t eq = line.find(L'=');
+        if (eq != std::wstring::npos) properties[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return properties;
+}
+
 }  // namespace simclient

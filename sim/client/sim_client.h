@@ -2,8 +2,11 @@
 // What a test in another module uses of the stand-ins: loads the registered OrvalisSim.dll
 // (the very module COM loads) and calls its control exports.
 #include <windows.h>
+#include <unknwn.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace simclient {
 
@@ -16,5 +19,30 @@ void ClearLog();
 long LiveObjects(const std::wstring& kind = L"");
 // "Kind=count" lines for the kinds with live objects (for messages of failed assertions).
 std::wstring LiveReport();
+
+// The mail-client host driver (sim/outlook/README.md). Each throws orv::Error on failure.
+// Start-up: connects the registry's add-in entries with LoadBehavior bit 1, then OnStartupComplete.
+void HostStartup();
+// A click on the control at a caption path ("Standard/Orvalis"; "#n" picks the n-th).
+void HostClick(const std::wstring& path);
+// OnBeginShutdown and OnDisconnection(0) to connected add-ins; releases the application.
+void HostShutdown();
+// Forgets the host's state in this process; the next use reloads the state file (a restart).
+void HostReset();
+struct HostAddIn {
+    bool connected = false;
+    std::wstring progId;
+    std::wstring description;
+};
+std::vector<HostAddIn> HostAddIns();
+// Lists the caller's connect object as an add-in: connectMode >= 0 calls OnConnection with it,
+// -1 lists it connected without a call, a null object lists it disconnected. Returns the
+// HRESULT of OnConnection.
+HRESULT HostAddAddIn(IUnknown* object, const std::wstring& description, const std::wstring& progId,
+                     long connectMode = -1);
+// The bars and their controls as indented captions, one per line.
+std::wstring HostLayout();
+// Every property of the control at path ("Caption" -> "Orvalis", ...); empty when there is none.
+std::map<std::wstring, std::wstring> HostControl(const std::wstring& path);
 
 }  // namespace simclient
