@@ -69,7 +69,8 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
 
 void HostStartup() { Check(Export<HRESULT(__stdcall*)()>("SimHostStartup")(), L"The host's start-up failed"); }
 void HostClick(const std::wstring& path) {
-    Check(Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostClick")(path.c_str()), L"The host found no such control");
+    HRESULT hr = Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostClick")(path.c_str());
+    if (FAILED(hr)) orv::Raise(hr, L"The host has no control at " + path);
 }
 void HostShutdown() { Check(Export<HRESULT(__stdcall*)()>("SimHostShutdown")(), L"The host's shutdown failed"); }
 void HostReset() { Check(Export<HRESULT(__stdcall*)()>("SimHostReset")(), L"The host's reset failed"); }
