@@ -37,6 +37,26 @@ Index ReadIndex(const CallArgs& a) {
     return i;
 }
 
+// Item of a control list: a 1-based position, or the first control with exactly that caption.
+Variant ControlItem(const ControlList& list, const CallArgs& a) {
+    Index i = ReadIndex(a);
+    auto items = Present(list);
+    if (i.byName) {
+        for (const auto& c : items)
+            if (c->caption == i.name) return NewControl(c);
+        BadIndex();
+    }
+    if (i.number < 1 || static_cast<size_t>(i.number) > items.size()) BadIndex();
+    return NewControl(items[i.number - 1]);
+}
+
+// Controls, or with an index Controls.Item(Index): a late-bound Controls(k) passes the index to
+// the property, and automation applies it to the collection's default member.
+Variant ControlsOrItem(const ControlListPtr& list, const std::wstring& ownerId, const CallArgs& a) {
+    if (a.Has(0)) return ControlItem(*list, a);
+    return NewControls(list, ownerId);
+}
+
 std::vector<Variant> BarItems() {
     std::vector<Variant> items;
     for (const auto& b : TheHost().bars) items.push_back(NewCommandBar(b));
@@ -85,7 +105,7 @@ public:
                   bar_->visible = orv::ToBool(v);
                   SaveState();
               });
-        Value(L"Controls", [this] { return NewControls(bar_->controls, bar_->logId); });
+        Member(L"Controls", {L"Index"}, [this](const CallArgs& a) { return ControlsOrItem(bar_->controls, bar_->logId, a); });
     }
 
 private:
@@ -105,17 +125,7 @@ public:
     Controls(ControlListPtr list, const std::wstring& ownerId)
         : Object(L"Controls", ownerId, {IID_CommandBarControls}), list_(std::move(list)) {
         Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(Present(*list_).size())); });
-        Member(L"Item", {L"Index"}, [this](const CallArgs& a) {
-            Index i = ReadIndex(a);
-            auto items = Present(*list_);
-            if (i.byName) {
-                for (const auto& c : items)
-                    if (c->caption == i.name) return NewControl(c);
-                BadIndex();
-            }
-            if (i.number < 1 || static_cast<size_t>(i.number) > items.size()) BadIndex();
-            return NewControl(items[i.number - 1]);
-        });
+        Member(L"Item", {L"Index"}, [this](const CallArgs& a) { return ControlItem(*list_, a); });
         Member(L"Add", {L"Type", L"Id", L"Parameter", L"Before", L"Temporary"},
                [this](const CallArgs& a) { return Add(a); });
         Value(L"_NewEnum", [this] {
@@ -193,7 +203,9 @@ public:
             return Variant();
         });
         if (c_->type == kPopup)
-            Value(L"Controls", [this] { return NewControls(Alive().controls, std::to_wstring(c_->id)); });
+            Member(L"Controls", {L"Index"}, [this](const CallArgs& a) {
+                return ControlsOrItem(Alive().controls, std::to_wstring(c_->id), a);
+            });
     }
 
 private:

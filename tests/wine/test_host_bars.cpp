@@ -80,6 +80,18 @@ TEST_F(HostBars, DefaultLayoutHasAMenuBarWithToolsAndTwoToolbars) {
     EXPECT_EQ(2, orv::ToLong(orv::Get(orv::GetObj(tools.Get(), L"Controls").Get(), L"Count")));
     auto options = orv::GetObj(orv::GetObj(tools.Get(), L"Controls").Get(), L"Item", {Variant::I4(2)});
     EXPECT_EQ(L"&Options...", orv::GetString(options.Get(), L"Caption"));
+    // Controls(k), late-bound, is Controls.Item(k).
+    int16_t k = 2;
+    EXPECT_EQ(L"&Options...", orv::GetString(orv::GetObj(tools.Get(), L"Controls", {Variant::RefI2(&k)}).Get(), L"Caption"));
+    EXPECT_EQ(L"&Address Book...",
+              orv::GetString(orv::GetObj(tools.Get(), L"Controls", {L"&Address Book..."}).Get(), L"Caption"));
+    k = 3;
+    try {
+        orv::Call(tools.Get(), L"Controls", {Variant::RefI2(&k)});
+        ADD_FAILURE() << "there is no third item";
+    } catch (const orv::Error& e) {
+        EXPECT_EQ(DISP_E_BADINDEX, e.hr());
+    }
 }
 
 TEST_F(HostBars, AddTakesEveryArgumentOptionallyByPositionOrByName) {
