@@ -31,6 +31,16 @@ HINSTANCE ThisModule() {
     return module;
 }
 
+// Once a window has stood, the module stays loaded for the life of the process: the window
+// stays loaded (hidden) after the add-in has disconnected itself, its message hook and
+// procedure live in this module, and module state such as the host application made by
+// DisconnectSelf is kept for good. A host that frees unused libraries must not unmap them.
+void PinThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&PinThisModule), &module);
+}
+
 // A dialog-manager window under its own class name: DefDlgProc does the keyboard navigation.
 void RegisterWindowClass(HINSTANCE module) {
     WNDCLASSEXW wc{};
@@ -164,6 +174,7 @@ void Form1::Load() {
 
 void Form1::CreateTheWindow() {
     HINSTANCE module = ThisModule();
+    PinThisModule();
     RegisterWindowClass(module);
     std::vector<WORD> dialog = WindowTemplate();
     // WM_INITDIALOG sets hwnd_.

@@ -47,9 +47,13 @@ std::wstring WithFaults(const std::wstring& faults, const wchar_t* picks = LR"([
     return s.substr(0, s.rfind(L'}')) + L", \"faults\": [" + faults + L"]}";
 }
 
+// The scenario's three add-ins, "1" connected, "0" not. (The prefix may list the add-in's own
+// registry entry too, after them.)
 std::wstring ConnectedFlags() {
     std::wstring flags;
-    for (const auto& a : simclient::HostAddIns()) flags += a.connected ? L'1' : L'0';
+    for (const auto& a : simclient::HostAddIns())
+        if (a.progId == L"Other.Case" || a.progId == L"Orvalis.Ours" || a.progId == L"Orvalis.Twin")
+            flags += a.connected ? L'1' : L'0';
     return flags;
 }
 
