@@ -5,9 +5,9 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 
+#include "clipboard_files.h"
 #include "list_output.h"
 #include "save_as_driver.h"
 #include "wine_test.h"
@@ -33,60 +33,16 @@ MemberTable TableOf(const std::vector<Row>& rows) {
     return table;
 }
 
-std::string FileBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    std::ofstream(path.c_str(), std::ios::binary) << bytes;
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& dir) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) names.push_back(fd.cFileName);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return names;
-}
-
-template <class T>
-T ClipboardAs(UINT format) {
-    T text;
-    if (!OpenClipboard(nullptr)) {
-        ADD_FAILURE() << "the clipboard could not be opened";
-        return text;
-    }
-    if (HANDLE h = GetClipboardData(format)) {
-        if (auto* p = static_cast<const typename T::value_type*>(GlobalLock(h))) {
-            text = p;
-            GlobalUnlock(h);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-std::wstring ClipboardText() { return ClipboardAs<std::wstring>(CF_UNICODETEXT); }
-std::string ClipboardAnsi() { return ClipboardAs<std::string>(CF_TEXT); }
-
-void SetClipboardText(HWND owner, const std::wstring& text) {
-    ASSERT_TRUE(OpenClipboard(owner));
-    EmptyClipboard();
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(h), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(h);
-    SetClipboardData(CF_UNICODETEXT, h);
-    CloseClipboard();
-}
+using orvtest::ClipboardAnsi;
+using orvtest::ClipboardText;
+using orvtest::FileBytes;
+using orvtest::FilesIn;
+using orvtest::WriteBytes;
 
 class ListOutput : public testing::Test {
 protected:
     void SetUp() override {
-        owner_ = CreateWindowExW(0, L"STATIC", L"Output test owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
+        owner_ = CreateWindowExW(0, L"STATIC", L"Output test owner", WS_OVERLAPPEDWINDOW, 50, 50, 300, 200,
                                  nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, owner_);
         const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -166,7 +122,7 @@ TEST_F(ListOutput, FullTableComesOutInRowOrder) {
 }
 
 TEST_F(ListOutput, EmptyTableLeavesClipboardAndFolderAlone) {
-    SetClipboardText(owner_, L"held before");
+    ASSERT_TRUE(orvtest::SetClipboardText(owner_, L"held before"));
     const MemberTable empty;
     orvalis::CopyToClipboard(owner_, empty);
     EXPECT_EQ(L"held before", ClipboardText());
@@ -188,8 +144,7 @@ TEST_F(ListOutput, SaveAsDialogOpensWithTextFilesAndTheLastFileName) {
     EXPECT_EQ("a@b.org Ann Lee\r\n", FileBytes(dir_ + L"\\plain"));
     EXPECT_EQ(std::vector<std::wstring>{L"plain"}, FilesIn(dir_));
     EXPECT_EQ(dir_ + L"\\plain", dlg.FileName);
-    EXPECT_EQ(32778, dlg.Flags);
-    EXPECT_EQ(OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN, dlg.Flags);
+    EXPECT_EQ(OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN, dlg.Flags);  // 32778
     EXPECT_TRUE(dlg.CancelError);
     wchar_t after[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, after);
@@ -286,8 +241,24 @@ struct HoldClipboard {
     }
 };
 
+// Windows' dialog refuses a read-only file itself; Wine's returns it, and the save refuses it.
+TEST_F(ListOutput, ReadOnlyFileChosenInTheDialogKeepsItsContents) {
+    const std::wstring path = dir_ + L"\\locked.txt";
+    WriteBytes(path, "old list\r\n");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    orvalis::CommonDialog dlg(owner_);
+    const Saved saved = Save(TableOf({{L"a@b.org", L"Ann Lee"}}), dlg, {{true, path}});
+    EXPECT_EQ(FILE_ATTRIBUTE_READONLY, GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ("old list\r\n", FileBytes(path));
+    EXPECT_EQ(std::vector<std::wstring>{L"locked.txt"}, FilesIn(dir_));
+    const std::wstring ours = L"Orvalis Address Book Utility|The list could not be saved as\r\n" + path + L"\r\n\r\nAccess denied.";
+    if (dlg.FileName == path) EXPECT_EQ(ours, saved.boxes.back());
+    else EXPECT_EQ(0, std::count(saved.boxes.begin(), saved.boxes.end(), ours));
+}
+
 TEST_F(ListOutput, ClipboardHeldElsewhereIsReportedOnce) {
-    SetClipboardText(owner_, L"held before");
+    ASSERT_TRUE(orvtest::SetClipboardText(owner_, L"held before"));
     HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HoldClipboard holder{opened, done};
