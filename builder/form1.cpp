@@ -182,7 +182,7 @@ void Form1::CreateTheWindow() {
                                     reinterpret_cast<LPARAM>(this)))
         RaiseLastError(L"CreateDialogIndirectParam");
     mousePointer_ = 0;
-    commonDialog1_.emplace(hwnd_);
+    commonDialog1_ = std::make_shared<orvalis::CommonDialog>(hwnd_);
     CreateControls();
     // The host runs the message loop; the hook gives the window its Tab, arrow and Space keys.
     if (!keyboardHook_) keyboardHook_ = SetWindowsHookExW(WH_GETMESSAGE, &DialogKeysHook, nullptr, GetCurrentThreadId());
@@ -312,11 +312,12 @@ void Form1::OnClose() noexcept {
 
 void Form1::OnCommand(int id) noexcept {
     try {
+        std::shared_ptr<orvalis::CommonDialog> commonDialog1 = commonDialog1_;  // held for the handler
         switch (id) {
             case form1::kCmdAdd: CreateList(); break;
             case form1::kCmdClipboard: orvalis::CopyToClipboard(hwnd_, builder_.table()); break;
-            case form1::kCmdSave: if (commonDialog1_) orvalis::SaveList(hwnd_, builder_.table(), *commonDialog1_); break;
-            case form1::kCmdHelp: if (commonDialog1_) orvalis::ShowHelpFile(hwnd_, *commonDialog1_); break;
+            case form1::kCmdSave: if (commonDialog1) orvalis::SaveList(hwnd_, builder_.table(), *commonDialog1); break;
+            case form1::kCmdHelp: if (commonDialog1) orvalis::ShowHelpFile(hwnd_, *commonDialog1); break;
             default: break;
         }
     } catch (...) {

@@ -7,6 +7,7 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -75,6 +76,7 @@ private:
     int mousePointer_ = 0;
     Microsoft::WRL::ComPtr<IDispatch> mySession_;
     orvalis::ListBuilder builder_;
-    // CommonDialog1 lives as long as the loaded window.
-    std::optional<orvalis::CommonDialog> commonDialog1_;
+    // CommonDialog1 lives as long as the loaded window, and as long as a handler still uses it:
+    // the host may unload the window while its Save As dialog is open.
+    std::shared_ptr<orvalis::CommonDialog> commonDialog1_;
 };

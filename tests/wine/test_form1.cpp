@@ -416,4 +416,63 @@ TEST_F(Form1Life, CloseReleasesEveryReferenceButTheKeptApplication) {
     EXPECT_EQ(L"Application=1\nRecipients=1\n", simclient::LiveReport());
 }
 
+// The host may shut down while the Save As dialog is open: the window unloads under the
+// Save List that waits for the dialog, which must come back without harm.
+struct UnloadDuringSave {
+    static UnloadDuringSave* current;
+    HWND dialog = nullptr;
+    bool unloaded = false;
+
+    static BOOL CALLBACK FindDialog(HWND w, LPARAM found) {
+        wchar_t cls[16] = L"";
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetClassNameW(w, cls, 16) && wcscmp(cls, L"#32770") == 0)
+            *reinterpret_cast<HWND*>(found) = w;
+        return TRUE;
+    }
+    static HWND OpenDialog() {
+        HWND found = nullptr;
+        EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+    static void CALLBACK Unload(HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        current->dialog = OpenDialog();
+        try {
+            Form1::Instance().Unload();
+        } catch (const orv::Error&) {
+        }
+        current->unloaded = !Form1::Instance().IsLoaded();
+        // Should the dialog have outlived its owner, nothing waits on it.
+        if (HWND left = OpenDialog()) PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
+    }
+    static void CALLBACK CancelAnything(HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        if (HWND left = OpenDialog()) PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
+    }
+};
+UnloadDuringSave* UnloadDuringSave::current = nullptr;
+
+TEST(Form1Shutdown, UnloadWhileTheSaveAsDialogIsOpenEndsTheSaveQuietly) {
+    simclient::LoadScenario(kScenario);
+    Form1& form = Form1::Instance();
+    form.hWnd();
+    form.Builder().table().Reset();
+    form.Builder().table().AddListEntry(L"Ann Lee", L"", L"", L"ann@example.com", form);
+    UnloadDuringSave watch;
+    UnloadDuringSave::current = &watch;
+    UINT_PTR unload = SetTimer(nullptr, 0, 500, &UnloadDuringSave::Unload);
+    UINT_PTR rescue = SetTimer(nullptr, 0, 8000, &UnloadDuringSave::CancelAnything);
+    Click(form, form1::kCmdSave);
+    KillTimer(nullptr, unload);
+    KillTimer(nullptr, rescue);
+    EXPECT_NE(nullptr, watch.dialog) << "the Save As dialog was open when the host unloaded the window";
+    EXPECT_TRUE(watch.unloaded);
+    EXPECT_FALSE(form.IsLoaded());
+    EXPECT_EQ(0, simclient::LiveObjects(L"Session"));
+    EXPECT_EQ(nullptr, UnloadDuringSave::OpenDialog());
+    EXPECT_EQ(1, form.Builder().table().memberCount()) << "the list is still there for the next window";
+}
+
 }  // namespace
