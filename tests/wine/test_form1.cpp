@@ -7,13 +7,14 @@
 
 #include "form1.h"
 #include "form1_layout.h"
+#include "clipboard_files.h"
 #include "sim_client.h"
 #include "test_form1_helpers.h"
 #include "wine_test.h"
 
 namespace {
 
-using form1test::ClipboardText;
+using orvtest::ClipboardText;
 using form1test::Count;
 
 const wchar_t kLogonLine[] = L"Session.Logon(ShowDialog:=BOOL False, NewSession:=BOOL False)";
@@ -290,7 +291,7 @@ TEST_F(Form1Life, ReopenedWindowHasAnEmptyListButCopiesThePreviousList) {
     EXPECT_EQ(0, ListCount(form)) << "new controls, empty list box";
     EXPECT_EQ(kVersionLine, orvtest::WindowText(form.Control(form1::kLblVersion)));
     EXPECT_EQ(1, Count(simclient::Log(), kLogonLine)) << "a new session, logged on anew";
-    ASSERT_TRUE(form1test::SetClipboardText(L"before"));
+    ASSERT_TRUE(orvtest::SetClipboardText(nullptr, L"before"));
     Click(form, form1::kCmdClipboard);
     EXPECT_EQ(L"ann@example.com Ann Lee\r\nbob@example.com Bob Lee\r\n", ClipboardText());
     EXPECT_EQ(0, ListCount(form)) << "copying doesn't refill the list box";

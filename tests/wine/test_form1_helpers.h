@@ -1,39 +1,14 @@
 #pragma once
-// What the window's tests share: the clipboard, real key presses, and a look at each message
-// box as it opens (before the dialog watcher dismisses it).
+// What the window's tests share: real key presses, and a look at each message box as it
+// opens (before the dialog watcher dismisses it).
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "wine_test.h"
 
 namespace form1test {
-
-inline std::wstring ClipboardText() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"<clipboard busy>";
-    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
-            text = p;
-            GlobalUnlock(h);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-inline bool SetClipboardText(const std::wstring& text) {
-    if (!OpenClipboard(nullptr)) return false;
-    EmptyClipboard();
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    std::memcpy(GlobalLock(h), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(h);
-    bool ok = SetClipboardData(CF_UNICODETEXT, h) != nullptr;
-    CloseClipboard();
-    return ok;
-}
 
 // One key press (with Shift held when asked) through the system's input queue, then the
 // messages it caused.

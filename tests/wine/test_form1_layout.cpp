@@ -7,6 +7,7 @@
 
 #include "form1.h"
 #include "form1_layout.h"
+#include "clipboard_files.h"
 #include "sim_client.h"
 #include "test_form1_helpers.h"
 #include "wine_test.h"
@@ -14,7 +15,7 @@
 namespace {
 
 using form1::ControlId;
-using form1test::ClipboardText;
+using orvtest::ClipboardText;
 using form1test::Press;
 
 RECT ClientRectOf(HWND control) {
@@ -235,7 +236,7 @@ TEST_F(Form1Layout, EnterAndEscapePressNoButtonButSpaceDoes) {
     ASSERT_TRUE(orvtest::WaitFor([&] { return GetFocus() == form.List1(); }, 2000));
     form.Builder().table().Reset();
     form.Builder().table().AddListEntry(L"Ann", L"", L"", L"ann@example.com", form);
-    ASSERT_TRUE(form1test::SetClipboardText(L"untouched"));
+    ASSERT_TRUE(orvtest::SetClipboardText(nullptr, L"untouched"));
     simclient::ClearLog();
 
     Press(VK_RETURN);
