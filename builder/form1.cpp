@@ -165,10 +165,11 @@ void Form1::Load() {
         CreateTheWindow();
         RunLoadStep();
     } catch (...) {
-        ShowFailure(nullptr, form1::kLoadFailed, AsError(std::current_exception()));
+        orv::Error failure = AsError(std::current_exception());
+        ShowFailure(nullptr, form1::kLoadFailed, failure);
         DestroyTheWindow();
         mySession_.Reset();
-        throw;
+        throw failure;
     }
 }
 
