@@ -1,0 +1,67 @@
+#pragma once
+// The connect class Addin: the mail client creates it through the ProgID and calls the five
+// operations of the add-in contract on it. A start-up connection installs the toolbar button
+// and the Tools menu item; a demand connection (mode 0) shows the list builder; disconnection
+// and shutdown let go of every host object held here.
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include "OrvalisAddin.h"
+
+class Addin final : public IDTExtensibility2, public ISupportErrorInfo {
+public:
+    // A new object with every field empty, handed out through iid; its count is that of *out.
+    static HRESULT Create(REFIID iid, void** out) noexcept;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IDispatch, for _Addin and the add-in contract alike: calls by name reach the contract's
+    // operations through its type description.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excep, UINT* argErr) override;
+
+    // IDTExtensibility2
+    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode, IDispatch* AddInInst,
+                                           SAFEARRAY** custom) override;
+    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode RemoveMode, SAFEARRAY** custom) override;
+    HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) override;
+    HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY** custom) override;
+    HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) override;
+
+    // ISupportErrorInfo
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
+
+    // How many of the four host references are set (for the tests).
+    int HeldReferences() const;
+
+    Addin(const Addin&) = delete;
+    Addin& operator=(const Addin&) = delete;
+
+private:
+    Addin();
+    ~Addin();
+
+    void ShowBuilder();
+    void Install(IDispatch* application);
+    bool InstallToolbarButtons();
+    void InstallMenuItem();
+    void ReleaseHostReferences() noexcept;
+    // Runs an operation: holds this object across it and turns a failure into the HRESULT
+    // and IErrorInfo the host gets.
+    template <class F>
+    HRESULT Operation(F&& body) noexcept;
+
+    LONG refs_ = 1;
+    Microsoft::WRL::ComPtr<IDispatch> myCommandBars;
+    Microsoft::WRL::ComPtr<IDispatch> myMenuBar;
+    Microsoft::WRL::ComPtr<IDispatch> myMenuItem;
+    Microsoft::WRL::ComPtr<IDispatch> myToolbarButton;
+};

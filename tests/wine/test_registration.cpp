@@ -1,0 +1,303 @@
+// The add-in library registers and unregisters itself with regsvr32, for the machine and for
+// the current user; it exports the server's functions by name and imports system DLLs only.
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "OrvalisAddin.h"
+#include "wine_test.h"
+
+namespace {
+
+std::wstring DllPath() { return orvtest::BuildPath(L"addin\\OrvalisAddin.dll"); }
+std::wstring DllDir() { return orvtest::BuildPath(L"addin"); }
+
+DWORD Regsvr32(const std::wstring& options) {
+    return orvtest::RunProcess(L"regsvr32.exe /s " + options + L" \"" + DllPath() + L"\"");
+}
+
+std::optional<std::wstring> RegString(HKEY root, const std::wstring& key, const wchar_t* name) {
+    wchar_t buf[1024];
+    DWORD bytes = sizeof buf;
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &bytes) != ERROR_SUCCESS) return std::nullopt;
+    return std::wstring(buf);
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+const std::wstring kClsid = L"CLSID\\{1E9C28FE-D57F-4BBB-A653-40161E28C129}";
+const std::wstring kLib = L"TypeLib\\{3A89FDAD-4652-48A2-9D5C-25162A8D86C2}\\8.0";
+const std::wstring kDesignerLib = L"TypeLib\\{AC0714F2-3D04-11D1-AE7D-00A0C90F26F4}";
+const std::wstring kAddinItf = L"Interface\\{D833542C-D8B3-4009-AAD2-EC4CD58E53C0}";
+const std::wstring kContractItf = L"Interface\\{B65AD801-ABAF-11D0-BB8B-00A0C90F2744}";
+const std::wstring kHostEntry = L"Software\\Microsoft\\Office\\Outlook\\Addins\\ORVALISutility.Addin";
+
+struct Value {
+    std::wstring key;  // under the classes root being checked
+    const wchar_t* name;
+    std::wstring expected;
+};
+
+// Every class value that registration writes, relative to a classes root.
+std::vector<Value> ClassValues() {
+    return {
+        {kClsid, nullptr, L"ORVALISutility.Addin"},
+        {kClsid + L"\\InprocServer32", nullptr, DllPath()},
+        {kClsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {kClsid + L"\\ProgID", nullptr, L"ORVALISutility.Addin"},
+        {kClsid + L"\\VersionIndependentProgID", nullptr, L"ORVALISutility.Addin"},
+        {kClsid + L"\\TypeLib", nullptr, L"{3A89FDAD-4652-48A2-9D5C-25162A8D86C2}"},
+        {L"ORVALISutility.Addin", nullptr, L"ORVALISutility.Addin"},
+        {L"ORVALISutility.Addin\\CLSID", nullptr, L"{1E9C28FE-D57F-4BBB-A653-40161E28C129}"},
+        {kLib, nullptr, L"Orvalise and Outlook DL utility."},
+        {kLib + L"\\0\\win32", nullptr, DllPath()},
+        {kLib + L"\\HELPDIR", nullptr, DllDir()},
+        {kAddinItf, nullptr, L"_Addin"},
+        {kAddinItf + L"\\ProxyStubClsid32", nullptr, L"{00020424-0000-0000-C000-000000000046}"},
+        {kAddinItf + L"\\TypeLib", nullptr, L"{3A89FDAD-4652-48A2-9D5C-25162A8D86C2}"},
+        {kAddinItf + L"\\TypeLib", L"Version", L"8.0"},
+        {kDesignerLib + L"\\1.0", nullptr, L"AddInDesignerObjects"},
+        {kDesignerLib + L"\\1.0\\0\\win32", nullptr, DllPath() + L"\\2"},
+        {kContractItf, nullptr, L"IDTExtensibility2"},
+        {kContractItf + L"\\TypeLib", nullptr, L"{AC0714F2-3D04-11D1-AE7D-00A0C90F26F4}"},
+    };
+}
+
+const std::vector<std::wstring> kClassKeys = {kClsid, L"ORVALISutility.Addin", kLib, kDesignerLib, kAddinItf, kContractItf};
+
+void ExpectClassValues(HKEY root, const char* where) {
+    for (const Value& v : ClassValues())
+        EXPECT_EQ(v.expected, RegString(root, v.key, v.name).value_or(L"<missing>"))
+            << where << "\\" << testing::PrintToString(v.key) << " " << (v.name ? testing::PrintToString(v.name) : "@");
+    // The library has no flags of its own; the platform may add "has a disk image" (8).
+    auto flags = RegString(root, kLib + L"\\FLAGS", nullptr);
+    ASSERT_TRUE(flags.has_value()) << where;
+    EXPECT_EQ(0ul, wcstoul(flags->c_str(), nullptr, 16) & ~static_cast<unsigned long>(LIBFLAG_FHASDISKIMAGE)) << where;
+}
+
+void ExpectHostEntry() {
+    EXPECT_EQ(L"Orvalis Outlook DL Utility", RegString(HKEY_CURRENT_USER, kHostEntry, L"FriendlyName").value_or(L"<missing>"));
+    EXPECT_EQ(L"Orvalis Outlook DL Utility", RegString(HKEY_CURRENT_USER, kHostEntry, L"Description").value_or(L"<missing>"));
+    DWORD behavior = 0, bytes = sizeof behavior;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, kHostEntry.c_str(), L"LoadBehavior", RRF_RT_REG_DWORD,
+                                          nullptr, &behavior, &bytes));
+    EXPECT_EQ(3u, behavior);
+}
+
+void ExpectNothingLeft(HKEY root, const char* where) {
+    for (const auto& key : kClassKeys) EXPECT_FALSE(KeyExists(root, key)) << where << "\\" << testing::PrintToString(key);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kHostEntry));
+}
+
+bool CreatesThroughProgId(const wchar_t* progId) {
+    CLSID clsid;
+    if (FAILED(CLSIDFromProgID(progId, &clsid)) || clsid != CLSID_Addin) return false;
+    IUnknown* object = nullptr;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object))))
+        return false;
+    object->Release();
+    return true;
+}
+
+HKEY OpenClasses(HKEY hive) {
+    HKEY k = nullptr;
+    RegCreateKeyExW(hive, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &k, nullptr);
+    return k;
+}
+
+// Other test programs in this prefix rely on the machine registration: every test puts it back.
+class Registration : public testing::Test {
+protected:
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, (kDesignerLib + L"\\1.1").c_str());
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, (kDesignerLib + L"\\1.1").c_str());
+        Regsvr32(L"/u /n /i:user");
+        EXPECT_EQ(0u, Regsvr32(L""));
+        CoFreeUnusedLibraries();
+    }
+};
+
+TEST_F(Registration, MachineRegistrationWritesEveryValue) {
+    ASSERT_EQ(0u, Regsvr32(L""));
+    HKEY machine = OpenClasses(HKEY_LOCAL_MACHINE);
+    ExpectClassValues(machine, "HKLM\\Software\\Classes");
+    RegCloseKey(machine);
+    ExpectHostEntry();
+}
+
+TEST_F(Registration, UnregisteringRemovesEverythingAndTwiceSucceeds) {
+    ASSERT_EQ(0u, Regsvr32(L""));
+    ASSERT_TRUE(CreatesThroughProgId(L"OrvalisUtility.Addin")) << "the action string's spelling";
+    CoFreeUnusedLibraries();
+    ASSERT_EQ(0u, Regsvr32(L"/u"));
+    ExpectNothingLeft(HKEY_CLASSES_ROOT, "HKCR");
+    EXPECT_FALSE(CreatesThroughProgId(L"ORVALISutility.Addin"));
+    EXPECT_EQ(0u, Regsvr32(L"/u")) << "removing what is absent succeeds";
+}
+
+TEST_F(Registration, PerUserRegistrationWritesUnderTheUsersClassesOnly) {
+    ASSERT_EQ(0u, Regsvr32(L"/u"));
+    ASSERT_EQ(0u, Regsvr32(L"/n /i:user"));
+    HKEY user = OpenClasses(HKEY_CURRENT_USER);
+    HKEY machine = OpenClasses(HKEY_LOCAL_MACHINE);
+    ExpectClassValues(user, "HKCU\\Software\\Classes");
+    ExpectHostEntry();
+    for (const auto& key : kClassKeys) EXPECT_FALSE(KeyExists(machine, key)) << testing::PrintToString(key);
+
+    ASSERT_EQ(0u, Regsvr32(L"/u /n /i:user"));
+    ExpectNothingLeft(user, "HKCU\\Software\\Classes");
+    RegCloseKey(user);
+    RegCloseKey(machine);
+}
+
+bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+TEST_F(Registration, PerUserRegistrationAloneCreatesTheClass) {
+    if (OnWine()) GTEST_SKIP() << "known not to work on Wine: its HKEY_CLASSES_ROOT doesn't include HKCU\\Software\\Classes";
+    ASSERT_EQ(0u, Regsvr32(L"/u"));
+    ASSERT_EQ(0u, Regsvr32(L"/n /i:user"));
+    EXPECT_TRUE(CreatesThroughProgId(L"OrvalisUtility.Addin"));
+    ITypeLib* lib = nullptr;
+    EXPECT_EQ(S_OK, LoadRegTypeLib(LIBID_ORVALISutility, 8, 0, 0, &lib));
+    if (lib) lib->Release();
+}
+
+TEST_F(Registration, AnotherDesignerLibraryIsNeitherReplacedNorRemoved) {
+    ASSERT_EQ(0u, Regsvr32(L"/u"));
+    // Someone else's registration of the designer library, under a later minor version.
+    const std::wstring other = orvtest::ScratchDir(L"designer") + L"\\MSADDNDR.TLB";
+    ASSERT_TRUE(CopyFileW(orvtest::BuildPath(L"addin\\idl\\MSADDNDR.TLB").c_str(), other.c_str(), FALSE));
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(S_OK, LoadTypeLibEx(other.c_str(), REGKIND_NONE, &lib));
+    lib->Release();
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (kDesignerLib + L"\\1.1\\0\\win32").c_str(), 0, nullptr,
+                                            0, KEY_WRITE, nullptr, &k, nullptr));
+    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
+                   static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+
+    ASSERT_EQ(0u, Regsvr32(L""));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0")) << "ours was registered beside it";
+    EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1\\0\\win32", nullptr).value_or(L"<missing>"));
+    ASSERT_EQ(0u, Regsvr32(L"/u"));
+    EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1\\0\\win32", nullptr).value_or(L"<missing>"))
+        << "unregistering removed a library we didn't write";
+}
+
+// The exports, called the way COM and regsvr32 call them.
+class Exports : public testing::Test {
+protected:
+    void SetUp() override {
+        module_ = LoadLibraryW(DllPath().c_str());
+        ASSERT_NE(nullptr, module_);
+    }
+    void TearDown() override { FreeLibrary(module_); }
+    template <class F>
+    F* Export(const char* name) {
+        return reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    }
+    HMODULE module_ = nullptr;
+};
+
+using GetClassObjectFn = HRESULT WINAPI(REFCLSID, REFIID, void**);
+using CanUnloadNowFn = HRESULT WINAPI();
+using InstallFn = HRESULT WINAPI(BOOL, LPCWSTR);
+
+TEST_F(Exports, EveryServerFunctionIsExportedByName) {
+    for (const char* name : {"DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow", "DllInstall"})
+        EXPECT_NE(nullptr, Export<void()>(name)) << name;
+}
+
+TEST_F(Exports, ClassObjectOnlyForAddinAndWithoutAggregation) {
+    auto getClassObject = Export<GetClassObjectFn>("DllGetClassObject");
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, getClassObject(IID__Addin, IID_IClassFactory, &out));
+    EXPECT_EQ(nullptr, out);
+
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(S_OK, getClassObject(CLSID_Addin, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    IUnknown* object = nullptr;
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(factory, IID_IUnknown, reinterpret_cast<void**>(&object)));
+    EXPECT_EQ(nullptr, object);
+    factory->Release();
+}
+
+TEST_F(Exports, CanUnloadOnlyWithoutObjectsAndLocks) {
+    auto getClassObject = Export<GetClassObjectFn>("DllGetClassObject");
+    auto canUnloadNow = Export<CanUnloadNowFn>("DllCanUnloadNow");
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(S_OK, getClassObject(CLSID_Addin, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    EXPECT_EQ(S_OK, canUnloadNow()) << "the factory alone doesn't hold the library";
+
+    IUnknown* object = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)));
+    EXPECT_EQ(2u, object->AddRef()) << "born with a count of 1";
+    EXPECT_EQ(1u, object->Release());
+    EXPECT_EQ(S_FALSE, canUnloadNow());
+    EXPECT_EQ(0u, object->Release());
+    EXPECT_EQ(S_OK, canUnloadNow());
+
+    factory->LockServer(TRUE);
+    EXPECT_EQ(S_FALSE, canUnloadNow());
+    factory->LockServer(FALSE);
+    EXPECT_EQ(S_OK, canUnloadNow());
+    factory->Release();
+}
+
+TEST_F(Exports, InstallRefusesAnUnknownCommandLine) {
+    EXPECT_EQ(E_INVALIDARG, Export<InstallFn>("DllInstall")(TRUE, L"everyone"));
+}
+
+// The DLL names in a program's import directory, lower case.
+std::set<std::string> ImportedDlls(const std::wstring& path) {
+    std::set<std::string> names;
+    HMODULE image = LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (!image) return {"<cannot load " + testing::PrintToString(path) + ">"};
+    auto* base = reinterpret_cast<const BYTE*>(image);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); dir.Size && d->Name; ++d) {
+        std::string name = reinterpret_cast<const char*>(base + d->Name);
+        std::transform(name.begin(), name.end(), name.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+        names.insert(name);
+    }
+    FreeLibrary(image);
+    return names;
+}
+
+TEST(Deliverables, ImportWindowsSystemDllsOnly) {
+    const std::set<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
+                                          "oleaut32.dll", "comdlg32.dll", "comctl32.dll", "shell32.dll", "msvcrt.dll",
+                                          "shlwapi.dll", "version.dll"};
+    struct {
+        const wchar_t* path;
+        bool required;
+    } rows[] = {{L"addin\\OrvalisAddin.dll", true}, {L"Reset\\ResetOrvalis.exe", false}};
+    for (const auto& row : rows) {
+        std::wstring path = orvtest::BuildPath(row.path);
+        if (!row.required && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            std::cout << "[  SKIPPED ] not built yet: " << testing::PrintToString(path) << "\n";
+            continue;
+        }
+        auto names = ImportedDlls(path);
+        EXPECT_TRUE(names.count("kernel32.dll")) << testing::PrintToString(path);
+        for (const auto& name : names) EXPECT_TRUE(system.count(name)) << testing::PrintToString(path) << " imports " << name;
+    }
+}
+
+}  // namespace
