@@ -205,10 +205,16 @@ DWORD RegDword(HKEY key, const wchar_t* name) {
     return type == REG_DWORD ? value : 0;
 }
 
+// Where the client keeps its add-in entries; a scenario can point elsewhere, so that a test's
+// entries are not mixed with whatever else the prefix has registered.
+std::wstring AddInsKey() {
+    std::wstring key = Str(ScenarioHost(), "addinsKey");
+    return key.empty() ? L"Software\\Microsoft\\Office\\Outlook\\Addins" : key;
+}
+
 void SyncRoot(Host& host, HKEY root) {
     HKEY addins;
-    if (RegOpenKeyExW(root, L"Software\\Microsoft\\Office\\Outlook\\Addins", 0, KEY_READ, &addins) != ERROR_SUCCESS)
-        return;
+    if (RegOpenKeyExW(root, AddInsKey().c_str(), 0, KEY_READ, &addins) != ERROR_SUCCESS) return;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD len = 256;

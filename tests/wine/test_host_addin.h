@@ -170,12 +170,16 @@ private:
     DWORD cookie_ = 0;
 };
 
+// Where the tests keep their add-in entries (the scenario's "addinsKey"), apart from entries
+// that other tests in the prefix leave under the client's own key.
+#define HOSTTEST_ADDINS_KEY L"Software\\OrvalisTest\\Outlook\\Addins"
+
 // The host's add-in entry for a ProgID, per user.
 class AddInEntry {
 public:
     AddInEntry(const std::wstring& progId, DWORD loadBehavior, const std::wstring& description,
                const std::wstring& friendlyName = L"")
-        : key_(L"Software\\Microsoft\\Office\\Outlook\\Addins\\" + progId) {
+        : key_(std::wstring(HOSTTEST_ADDINS_KEY) + L"\\" + progId) {
         HKEY k;
         if (RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr)) return;
         RegSetValueExW(k, L"LoadBehavior", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&loadBehavior), sizeof loadBehavior);

@@ -37,7 +37,7 @@ bool Contains(const std::wstring& text, const std::wstring& part) { return text.
 class HostAddIns : public ::testing::Test {
 protected:
     void SetUp() override {
-        simclient::LoadScenario(LR"({"host":{"addins":[
+        simclient::LoadScenario(LR"({"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins","addins":[
             {"description":"Spam Filter","progId":"Vendor.SpamFilter"},
             {"description":"Orvalis Outlook DL Utility","progId":"ORVALISutility.Addin"},
             {"description":"Fax Cover","progId":"Vendor.Fax","connected":true}]}})");

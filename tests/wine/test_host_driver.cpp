@@ -18,7 +18,7 @@ using orv::Variant;
 const CLSID kStartupClsid = {0x6C0E3A51, 0x2B7D, 0x4E1A, {0x9F, 0x30, 0x11, 0x5A, 0x7E, 0x42, 0xC8, 0x02}};
 const CLSID kOtherClsid = {0x6C0E3A51, 0x2B7D, 0x4E1A, {0x9F, 0x30, 0x11, 0x5A, 0x7E, 0x42, 0xC8, 0x03}};
 
-const wchar_t kBars[] = LR"({"host":{"bars":[
+const wchar_t kBars[] = LR"({"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins","bars":[
     {"name":"Menu Bar","menuBar":true,"controls":[{"caption":"&Tools","type":10,"controls":[
         {"caption":"&Orvalis Utility","onAction":"!<ORVALISTEST.startupaddin>"}]}]},
     {"name":"Standard","controls":[{"caption":"Orvalis","onAction":"!<orvalistest.StartupAddIn>"},
@@ -195,7 +195,7 @@ TEST_F(HostDriver, HostProgramRunsStepsInItsOwnProcess) {
     std::wstring dir = orvtest::ScratchDir(L"host_driver");
     std::wstring log = dir + L"\\log.txt", state = dir + L"\\state.json", scenario = dir + L"\\scenario.json",
                  script = dir + L"\\steps.txt";
-    WriteText(scenario, R"({"host":{"bars":[{"name":"Menu Bar","menuBar":true},
+    WriteText(scenario, R"({"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins","bars":[{"name":"Menu Bar","menuBar":true},
         {"name":"Standard","controls":[{"caption":"Go Now","onAction":"!<Nobody.There>"}]}]}})");
     WriteText(script, "# a script\nstartup\nclick Standard/Go Now\n\nshutdown\n");
     SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", log.c_str());
