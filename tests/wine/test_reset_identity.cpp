@@ -62,17 +62,6 @@ TEST(ResetIdentity, FixedVersionIsAnApplicationFor32BitWindows) {
     EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), info->dwFileOS);
 }
 
-TEST(ResetIdentity, TranslationIsUsEnglishUnicode) {
-    auto block = VersionBlock();
-    ASSERT_FALSE(block.empty());
-    WORD* pair = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pair), &length));
-    ASSERT_EQ(4u, length);
-    EXPECT_EQ(0x0409, pair[0]);
-    EXPECT_EQ(1200, pair[1]);
-}
-
 TEST(ResetIdentity, CarriesItsOwnIcon) {
     HICON icon = ExtractIconW(GetModuleHandleW(nullptr), ExePath().c_str(), 0);
     ASSERT_NE(nullptr, icon) << "no icon in the program";
