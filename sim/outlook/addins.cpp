@@ -42,8 +42,11 @@ ComPtr<IDTExtensibility2> Extensibility(IUnknown* object) {
 }
 
 // Runs one call with custom: a pointer to an empty array of variants, as the real host passes.
+// Error info left from an earlier call is cleared first, so a failure is reported with the
+// description the add-in set, or none.
 template <class F>
 HRESULT WithCustom(F call) {
+    SetErrorInfo(0, nullptr);
     SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
     HRESULT hr = call(&custom);
     if (custom) SafeArrayDestroy(custom);

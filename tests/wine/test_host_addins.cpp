@@ -178,16 +178,4 @@ TEST_F(HostAddIns, FailingOnConnectionIsLoggedWithItsDescriptionAndLeavesTheAddI
         << simclient::Log();
 }
 
-TEST_F(HostAddIns, SwitchingOnAnUnregisteredAddInFailsAndLeavesItOff) {
-    auto app = hosttest::CreateApplication();
-    auto entry = AddInByDescription(app.Get(), L"Spam Filter");
-    try {
-        orv::Put(entry.Get(), L"Connect", Variant::Bool(true));
-        ADD_FAILURE() << "the put should fail";
-    } catch (const orv::Error& e) {
-        EXPECT_TRUE(Contains(e.description(), L"Vendor.SpamFilter is not registered")) << e.description();
-    }
-    EXPECT_FALSE(orv::ToBool(orv::Get(entry.Get(), L"Connect")));
-}
-
 }  // namespace

@@ -65,12 +65,12 @@ TEST_F(HostBars, DefaultLayoutHasAMenuBarWithToolsAndTwoToolbars) {
     auto bars = Bars();
     EXPECT_EQ(3, orv::ToLong(orv::Get(bars.Get(), L"Count")));
     EXPECT_EQ(L"Menu Bar", orv::GetString(orv::GetObj(bars.Get(), L"ActiveMenuBar").Get(), L"Name"));
-    std::vector<std::wstring> names;
+    std::wstring names;
     orv::ForEach(bars.Get(), [&](const Variant& bar) {
-        names.push_back(orv::GetString(orv::AsObject(bar).Get(), L"Name"));
+        names += orv::GetString(orv::AsObject(bar).Get(), L"Name") + L";";
         return true;
     });
-    EXPECT_EQ((std::vector<std::wstring>{L"Menu Bar", L"Standard", L"Advanced"}), names);
+    EXPECT_EQ(L"Menu Bar;Standard;Advanced;", names);
     int16_t two = 2;
     EXPECT_EQ(L"Standard", orv::GetString(orv::GetObj(bars.Get(), L"Item", {Variant::RefI2(&two)}).Get(), L"Name"));
     // The Tools pop-up's items are reached by name through the pop-up's own Controls.
