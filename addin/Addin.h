@@ -39,8 +39,9 @@ public:
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
 
-    // How many of the four host references are set (for the tests).
+    // For the tests: how many of the four host references are set, and the toolbar button.
     int HeldReferences() const;
+    IDispatch* ToolbarButton() const { return myToolbarButton.Get(); }
 
     Addin(const Addin&) = delete;
     Addin& operator=(const Addin&) = delete;

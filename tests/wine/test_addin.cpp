@@ -1,0 +1,375 @@
+// The connect class Addin, created in this program and connected by the mail-client stand-in:
+// what each connect mode does, the exact calls that install the two controls, the failures
+// that reach the host, and that every host reference goes at disconnection and shutdown.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Addin.h"
+#include "Global.h"
+#include "dispatch.h"
+#include "form1.h"
+#include "server.h"
+#include "sim_client.h"
+#include "wine_test.h"
+#include "winhelp_catcher.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+const wchar_t kDescription[] = L"Orvalis Outlook DL Utility";
+const wchar_t kProgId[] = L"Orvalis.UnitUnderTest";
+
+// The registry's entry for the installed add-in is listed under another description, so
+// DisconnectSelf can only find the object a test lists itself.
+std::wstring Scenario(const std::wstring& host) {
+    return L"{\"host\":{" + host + (host.empty() ? L"" : L",") +
+           L"\"addins\":[{\"progId\":\"ORVALISutility.Addin\",\"description\":\"Registered entry\"}]}}";
+}
+
+const std::wstring kMenuBar = LR"({"name":"Menu Bar","menuBar":true,"controls":[{"caption":"&Tools","type":10,"controls":[{"caption":"&Options..."}]}]})";
+
+std::vector<std::wstring> LogLines(const std::wstring& containing) {
+    std::vector<std::wstring> lines;
+    std::wstring log = simclient::Log();
+    for (size_t at = 0; at < log.size();) {
+        size_t end = log.find(L'\n', at);
+        if (end == std::wstring::npos) end = log.size();
+        std::wstring line = log.substr(at, end - at);
+        if (line.find(containing) != std::wstring::npos) lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
+// Adds and property puts: what the add-in changed in the host.
+std::vector<std::wstring> Changes() {
+    auto lines = LogLines(L"");
+    std::vector<std::wstring> changes;
+    for (auto& l : lines)
+        if (l.find(L".Add(") != std::wstring::npos || l.find(L") = ") != std::wstring::npos) changes.push_back(l);
+    return changes;
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+const std::vector<std::wstring> kButtonPuts(const std::wstring& control) {
+    return {control + L".Caption() = BSTR \"Orvalis\"",
+            control + L".Enabled() = BOOL True",
+            control + L".Style() = I4 3",
+            control + L".TooltipText() = BSTR \"Orvalis DL Utility\"",
+            control + L".HelpFile() = BSTR \"orvalis.hlp\"",
+            control + L".HelpContextId() = I4 1100",
+            control + L".FaceId() = I4 5",
+            control + L".OnAction() = BSTR \"!<OrvalisUtility.Addin>\""};
+}
+
+const std::vector<std::wstring> kItemPuts(const std::wstring& control) {
+    return {control + L".Caption() = BSTR \"&Orvalis Utility\"",
+            control + L".Enabled() = BOOL True",
+            control + L".HelpContextId() = I4 1100",
+            control + L".HelpFile() = BSTR \"orvalis.hlp\"",
+            control + L".OnAction() = BSTR \"!<OrvalisUtility.Addin>\""};
+}
+
+std::vector<std::wstring> Join(std::initializer_list<std::vector<std::wstring>> parts) {
+    std::vector<std::wstring> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+class AddinTest : public testing::Test {
+protected:
+    void SetUp() override { Load(L""); }
+    void TearDown() override {
+        if (Form1::Instance().IsLoaded()) {
+            try {
+                Form1::Instance().Unload();
+            } catch (const orv::Error&) {
+            }
+        }
+        addin_.Reset();
+        Global::hostApp.Reset();
+        simclient::LoadScenario(L"{\"host\":{}}");
+        for (const wchar_t* kind : {L"Explorer", L"CommandBars", L"CommandBar", L"Controls", L"Control", L"COMAddIn"})
+            EXPECT_EQ(0, simclient::LiveObjects(kind)) << kind << "\n" << simclient::LiveReport();
+        EXPECT_EQ(0, server::ModuleLocks()) << "an Addin object outlived the test";
+    }
+    void Load(const std::wstring& host) {
+        addin_.Reset();
+        simclient::LoadScenario(Scenario(host));
+        ASSERT_EQ(S_OK, Addin::Create(IID_IDTExtensibility2, reinterpret_cast<void**>(addin_.ReleaseAndGetAddressOf())));
+        simclient::ClearLog();
+    }
+    // The host connects the object in this mode; returns OnConnection's result.
+    HRESULT Connect(long mode) { return simclient::HostAddAddIn(addin_.Get(), kDescription, kProgId, mode); }
+    Addin& Object() { return *static_cast<Addin*>(addin_.Get()); }
+
+    orvtest::DialogWatcher dialogs_;
+    orvtest::WinHelpCatcher help_;
+    ComPtr<IDTExtensibility2> addin_;
+    SAFEARRAY* custom_ = nullptr;
+};
+
+TEST_F(AddinTest, ModeZeroShowsTheWindowAndEveryOtherModeInstalls) {
+    const struct {
+        long mode;
+        bool installs;
+    } rows[] = {{0, false}, {1, true}, {2, true}, {3, true}, {7, true}};
+    for (const auto& row : rows) {
+        Load(L"");
+        auto sentinel = orv::CreateObject(L"Outlook.Application", IID_IDispatch);
+        Global::hostApp = orv::QueryAs<IDispatch>(sentinel.Get(), IID_IDispatch);
+        size_t helpBefore = help_.Requests().size();
+
+        ASSERT_EQ(S_OK, Connect(row.mode)) << row.mode;
+        EXPECT_TRUE(Form1::Instance().IsLoaded()) << row.mode;
+        EXPECT_EQ(!row.installs, IsWindowVisible(Form1::Instance().hWnd()) != FALSE) << row.mode;
+        ASSERT_EQ(helpBefore + (row.installs ? 1 : 0), help_.Requests().size()) << row.mode;
+        if (row.installs) {
+            const auto& r = help_.Requests().back();
+            EXPECT_EQ(8u, r.command) << "HELP_CONTEXTPOPUP";
+            EXPECT_EQ(1200, r.data);
+            EXPECT_EQ("orvalis.hlp", r.file);
+        }
+        EXPECT_EQ(row.installs ? 4 : 0, Object().HeldReferences()) << row.mode;
+        EXPECT_EQ(row.installs ? 2u : 0u, LogLines(L".Add(").size()) << row.mode;
+        if (!row.installs) EXPECT_EQ(sentinel.Get(), Global::hostApp.Get()) << "hostApp untouched";
+        EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_UserClosed, &custom_));
+        Form1::Instance().Unload();
+    }
+}
+
+TEST_F(AddinTest, InstallAddsTheButtonAndTheItemWithTheirPropertiesInOrder) {
+    ASSERT_EQ(S_OK, Connect(1));
+    // Default layout: Control[10] is "&Tools"; new controls are numbered from 23.
+    EXPECT_EQ(Join({{L"Controls[Standard].Add(I4 1)"}, kButtonPuts(L"Control[23]"),
+                    {L"Controls[10].Add(Type:=I4 1)"}, kItemPuts(L"Control[24]")}),
+              Changes());
+    EXPECT_TRUE(Contains(simclient::HostLayout(), L"  &Tools\n    &Address Book...\n    &Options...\n    &Orvalis Utility\n"))
+        << simclient::HostLayout();
+    EXPECT_TRUE(Contains(simclient::HostLayout(), L"  Find\n  Orvalis\nAdvanced")) << simclient::HostLayout();
+    EXPECT_EQ(1, simclient::LiveObjects(L"CommandBars"));
+    EXPECT_EQ(1, simclient::LiveObjects(L"CommandBar"));
+    EXPECT_EQ(2, simclient::LiveObjects(L"Control"));
+    EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
+}
+
+TEST_F(AddinTest, ButtonPresenceDecidesWhatIsInstalled) {
+    // Layouts are numbered depth first: "&Tools" is Control[1], "&Options..." Control[2].
+    const struct {
+        const wchar_t* label;
+        std::wstring bars;  // after the menu bar
+        std::vector<std::wstring> changes;
+        int held;
+        std::wstring toolbarButton;  // the control myToolbarButton holds
+    } rows[] = {
+        {L"installed", LR"({"name":"Standard","controls":[{"caption":"New"},{"caption":"Orvalis"}]})", {}, 0, L""},
+        {L"other case", LR"({"name":"Standard","controls":[{"caption":"orvalis"}]})",
+         Join({{L"Controls[Standard].Add(I4 1)"}, kButtonPuts(L"Control[4]"), {L"Controls[1].Add(Type:=I4 1)"},
+               kItemPuts(L"Control[5]")}),
+         4, L"Control[4]"},
+        {L"no Standard bar", LR"({"name":"Standard "},{"name":"Extra","controls":[{"caption":"Orvalis"}]})",
+         Join({{L"Controls[1].Add(Type:=I4 1)"}, kItemPuts(L"Control[4]")}), 3, L""},
+        {L"two Standard bars", LR"({"name":"Standard"},{"name":"Standard"})",
+         Join({{L"Controls[Standard].Add(I4 1)"}, kButtonPuts(L"Control[3]"), {L"Controls[Standard#2].Add(I4 1)"},
+               kButtonPuts(L"Control[4]"), {L"Controls[1].Add(Type:=I4 1)"}, kItemPuts(L"Control[5]")}),
+         4, L"Control[4]"},
+    };
+    for (const auto& row : rows) {
+        Load(L"\"bars\":[" + kMenuBar + L"," + row.bars + L"]");
+        ASSERT_EQ(S_OK, Connect(1)) << row.label;
+        EXPECT_EQ(row.changes, Changes()) << row.label;
+        EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
+        if (row.toolbarButton.empty()) {
+            EXPECT_EQ(nullptr, Object().ToolbarButton()) << row.label;
+        } else {
+            ASSERT_NE(nullptr, Object().ToolbarButton()) << row.label;
+            simclient::ClearLog();
+            orv::Get(Object().ToolbarButton(), L"Caption");
+            EXPECT_EQ(std::vector<std::wstring>{row.toolbarButton + L".Caption()"}, LogLines(L"")) << row.label;
+        }
+        EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
+    }
+}
+
+TEST_F(AddinTest, TheLaterOfTwoToolsControlsGetsTheItem) {
+    Load(LR"("bars":[{"name":"Menu Bar","menuBar":true,"controls":[{"caption":"&Tools","type":10},
+        {"caption":"&Tools ","type":10},{"caption":"&Tools","type":10},{"caption":"&tools","type":10}]}])");
+    ASSERT_EQ(S_OK, Connect(1));
+    EXPECT_EQ(Join({{L"Controls[3].Add(Type:=I4 1)"}, kItemPuts(L"Control[5]")}), Changes());
+}
+
+TEST_F(AddinTest, FailuresReachTheHostWithWhatWasDoneBeforeThem) {
+    const struct {
+        const wchar_t* label;
+        std::wstring host;
+        HRESULT hr;
+        const wchar_t* description;
+        size_t adds;    // controls added before the failure
+        int held;
+    } rows[] = {
+        {L"no &Tools", LR"("bars":[{"name":"Menu Bar","menuBar":true,"controls":[{"caption":"Tools"}]},{"name":"Standard"}])",
+         static_cast<HRESULT>(0x800A005B), L"Object variable or With block variable not set", 1, 3},
+        {L"no active explorer", LR"("explorer":false)", static_cast<HRESULT>(0x800A005B),
+         L"Object variable or With block variable not set", 0, 0},
+        {L"more than 32767 bars", LR"("barCount":32768)", static_cast<HRESULT>(0x800A0006), L"Overflow", 0, 0},
+    };
+    for (const auto& row : rows) {
+        Load(row.host);
+        EXPECT_EQ(row.hr, Connect(1)) << row.label;
+        EXPECT_EQ(1u, LogLines(L"failed 0x").size()) << row.label;
+        EXPECT_TRUE(Contains(simclient::Log(), std::wstring(L"\"") + row.description + L"\"")) << simclient::Log();
+        EXPECT_EQ(row.adds, LogLines(L".Add(").size()) << row.label;
+        EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
+        EXPECT_NE(nullptr, Global::hostApp.Get()) << "hostApp stays set: " << row.label;
+        if (row.adds == 0) EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L"CommandBars.Item(")) << row.label;
+        EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
+    }
+}
+
+TEST_F(AddinTest, FailureDescriptionIsInTheErrorInfo) {
+    Load(LR"("explorer":false)");
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(S_OK, addin_.As(&support));
+    EXPECT_EQ(S_OK, support->InterfaceSupportsErrorInfo(IID_IDTExtensibility2));
+    EXPECT_EQ(S_FALSE, support->InterfaceSupportsErrorInfo(IID_IClassFactory));
+    auto app = orv::CreateObject(L"Outlook.Application", IID_IDispatch);
+    EXPECT_EQ(static_cast<HRESULT>(0x800A005B),
+              addin_->OnConnection(static_cast<IDispatch*>(app.Get()), ext_cm_Startup, nullptr, &custom_));
+    ComPtr<IErrorInfo> info;
+    ASSERT_EQ(S_OK, GetErrorInfo(0, info.GetAddressOf()));
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    EXPECT_STREQ(L"Object variable or With block variable not set", text);
+    SysFreeString(text);
+    addin_->OnDisconnection(ext_dm_HostShutdown, &custom_);
+}
+
+// The user's removal of a control: bar (or the active menu bar for ""), then captions.
+void RemoveControl(const wchar_t* bar, std::initializer_list<const wchar_t*> captions) {
+    auto app = orv::CreateObject(L"Outlook.Application", IID_IDispatch);
+    auto bars = orv::GetObj(orv::GetObj(static_cast<IDispatch*>(app.Get()), L"ActiveExplorer").Get(), L"CommandBars");
+    auto control = *bar ? orv::GetObj(bars.Get(), L"Item", {bar}) : orv::GetObj(bars.Get(), L"ActiveMenuBar");
+    for (const wchar_t* caption : captions) control = orv::GetObj(orv::GetObj(control.Get(), L"Controls").Get(), L"Item", {caption});
+    orv::Call(control.Get(), L"Delete");
+}
+
+TEST_F(AddinTest, RepeatedStartupsInstallOnceAndNeverStackTheItem) {
+    Load(LR"("bars":[{"name":"Menu Bar","menuBar":true,"controls":[{"caption":"&Tools","type":10}]},{"name":"Standard"}])");
+    auto app = orv::CreateObject(L"Outlook.Application", IID_IDispatch);
+    auto startup = [&] { return addin_->OnConnection(static_cast<IDispatch*>(app.Get()), ext_cm_Startup, nullptr, &custom_); };
+    ASSERT_EQ(S_OK, startup());
+    EXPECT_EQ(2u, LogLines(L".Add(").size());
+    const struct {
+        const wchar_t* label;
+        const wchar_t* bar;  // where the user removed a control before this start-up
+        std::initializer_list<const wchar_t*> captions;
+        std::vector<std::wstring> adds;
+        int held;
+    } steps[] = {
+        {L"both there", nullptr, {}, {}, 0},
+        {L"button removed", L"Standard", {L"Orvalis"}, {L"Controls[Standard].Add(I4 1)"}, 3},
+        {L"item removed: not restored", L"", {L"&Tools", L"&Orvalis Utility"}, {}, 0},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
+        if (step.bar) RemoveControl(step.bar, step.captions);
+        simclient::ClearLog();
+        ASSERT_EQ(S_OK, startup()) << step.label;
+        EXPECT_EQ(step.adds, LogLines(L".Add(")) << step.label;
+        EXPECT_EQ(step.held, Object().HeldReferences()) << step.label;
+    }
+    EXPECT_TRUE(Contains(simclient::HostLayout(), L"Standard\n  Orvalis\n")) << simclient::HostLayout();
+    EXPECT_TRUE(Contains(simclient::HostLayout(), L"  &Tools\n")) << simclient::HostLayout();
+    EXPECT_FALSE(Contains(simclient::HostLayout(), L"&Orvalis Utility")) << simclient::HostLayout();
+    EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
+}
+
+TEST_F(AddinTest, DisconnectionAndShutdownLetGoOfEverything) {
+    const struct {
+        const wchar_t* label;
+        std::function<HRESULT(IDTExtensibility2*, SAFEARRAY**)> call;
+        bool unloads;
+    } rows[] = {
+        {L"OnDisconnection(host shutdown)", [](IDTExtensibility2* a, SAFEARRAY** c) { return a->OnDisconnection(ext_dm_HostShutdown, c); }, false},
+        {L"OnDisconnection(user closed)", [](IDTExtensibility2* a, SAFEARRAY** c) { return a->OnDisconnection(ext_dm_UserClosed, c); }, false},
+        {L"OnDisconnection(other mode)", [](IDTExtensibility2* a, SAFEARRAY** c) { return a->OnDisconnection(static_cast<ext_DisconnectMode>(9), c); }, false},
+        {L"OnBeginShutdown", [](IDTExtensibility2* a, SAFEARRAY** c) { return a->OnBeginShutdown(c); }, true},
+    };
+    for (const auto& row : rows) {
+        Load(L"");
+        ASSERT_EQ(S_OK, Connect(1)) << row.label;
+        ASSERT_EQ(4, Object().HeldReferences());
+        simclient::ClearLog();
+        EXPECT_EQ(S_OK, addin_->OnAddInsUpdate(&custom_));
+        EXPECT_EQ(4, Object().HeldReferences()) << "OnAddInsUpdate changes nothing";
+        EXPECT_EQ(L"", simclient::Log());
+
+        EXPECT_EQ(S_OK, row.call(addin_.Get(), &custom_)) << row.label;
+        EXPECT_EQ(0, Object().HeldReferences()) << row.label;
+        EXPECT_EQ(nullptr, Global::hostApp.Get()) << row.label;
+        for (const wchar_t* kind : {L"CommandBars", L"CommandBar", L"Control"})
+            EXPECT_EQ(0, simclient::LiveObjects(kind)) << row.label << " " << kind;
+        EXPECT_EQ(!row.unloads, Form1::Instance().IsLoaded()) << row.label;
+        EXPECT_EQ(row.unloads ? 1u : 0u, LogLines(L"Session.Logoff()").size()) << row.label;
+        // The unload step's DisconnectSelf switched the add-in off, calling back into us.
+        EXPECT_EQ(row.unloads ? 1u : 0u, LogLines(L"AddIn[Orvalis.UnitUnderTest].OnDisconnection(mode 1)").size()) << row.label;
+    }
+    simclient::ClearLog();
+    EXPECT_EQ(S_OK, addin_->OnBeginShutdown(&custom_)) << "window not loaded";
+    EXPECT_EQ(0u, LogLines(L"Session.Logoff()").size()) << "no unload step without a window";
+}
+
+TEST_F(AddinTest, ObjectOutlivesTheHostsReleaseInsideItsOwnOperation) {
+    // Switching itself off makes the host call OnDisconnection and drop its reference while the
+    // operation is still running; afterwards nothing holds the object any more.
+    const struct {
+        const wchar_t* label;
+        long mode;
+        std::function<HRESULT(IDTExtensibility2*, SAFEARRAY**)> call;
+    } rows[] = {
+        {L"OnStartupComplete", 1, [](IDTExtensibility2* a, SAFEARRAY** c) { return a->OnStartupComplete(c); }},
+        {L"OnBeginShutdown with the window open", 0, [](IDTExtensibility2* a, SAFEARRAY** c) { return a->OnBeginShutdown(c); }},
+    };
+    for (const auto& row : rows) {
+        Load(L"");
+        ASSERT_EQ(S_OK, Connect(row.mode)) << row.label;
+        IDTExtensibility2* raw = addin_.Detach();
+        raw->Release();  // only the host holds it now
+        EXPECT_EQ(S_OK, row.call(raw, &custom_)) << row.label;
+        EXPECT_EQ(1u, LogLines(L"AddIn[Orvalis.UnitUnderTest].OnDisconnection(mode 1)").size()) << simclient::Log();
+        EXPECT_EQ(0, server::ModuleLocks()) << row.label;
+        EXPECT_EQ(nullptr, Global::hostApp.Get()) << row.label;
+    }
+}
+
+TEST_F(AddinTest, CallsByNameReachTheOperations) {
+    ASSERT_EQ(S_OK, Connect(1));
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"OnDisconnection"), const_cast<LPOLESTR>(L"RemoveMode")};
+    DISPID ids[2] = {};
+    ASSERT_EQ(S_OK, addin_->GetIDsOfNames(IID_NULL, names, 2, 0, ids));
+    SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+    VARIANT args[2];
+    args[0].vt = VT_ARRAY | VT_VARIANT | VT_BYREF;  // custom, last argument first
+    args[0].pparray = &custom;
+    args[1].vt = VT_I4;
+    args[1].lVal = ext_dm_UserClosed;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    EXCEPINFO excep{};
+    EXPECT_EQ(S_OK, addin_->Invoke(ids[0], IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, &excep, nullptr));
+    EXPECT_EQ(0, Object().HeldReferences());
+    EXPECT_EQ(nullptr, Global::hostApp.Get());
+    SafeArrayDestroy(custom);
+
+    ComPtr<IDispatch> asAddin;
+    EXPECT_EQ(S_OK, addin_->QueryInterface(IID__Addin, reinterpret_cast<void**>(asAddin.GetAddressOf())));
+    UINT count = 0;
+    EXPECT_EQ(S_OK, asAddin->GetTypeInfoCount(&count));
+    EXPECT_EQ(1u, count);
+}
+
+}  // namespace
