@@ -56,18 +56,25 @@ bool HoldsCaption(IDispatch* controls, const std::wstring& caption) {
     return found;
 }
 
-// The contract's vtable interface, whose description lets DispInvoke call our methods.
-HRESULT LoadContractTypeInfo(ITypeInfo** out) {
-    ComPtr<ITypeLib> lib;
-    // Our build of the designer library travels with the add-in; a test program that links
-    // this code directly finds it through the registration instead.
-    std::wstring path = registration::ModulePath(server::ThisModule()) + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);
-    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.GetAddressOf()))) {
-        HRESULT hr = LoadRegTypeLib(LIBID_AddInDesignerObjects, 1, 0, 0, lib.ReleaseAndGetAddressOf());
-        if (FAILED(hr)) return hr;
+// Our build of the designer library travels with the add-in; a test program that links
+// this code directly finds it through the registration instead.
+HRESULT LoadDesignerLibrary(ITypeLib** out) noexcept {
+    try {
+        std::wstring path = registration::ModulePath(server::ThisModule()) + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);
+        if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, out))) return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
     }
+    return LoadRegTypeLib(LIBID_AddInDesignerObjects, 1, 0, 0, out);
+}
+
+// The contract's vtable interface, whose description lets DispInvoke call our methods.
+HRESULT LoadContractTypeInfo(ITypeInfo** out) noexcept {
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadDesignerLibrary(lib.GetAddressOf());
+    if (FAILED(hr)) return hr;
     ComPtr<ITypeInfo> info;
-    HRESULT hr = lib->GetTypeInfoOfGuid(IID_IDTExtensibility2, info.GetAddressOf());
+    hr = lib->GetTypeInfoOfGuid(IID_IDTExtensibility2, info.GetAddressOf());
     if (FAILED(hr)) return hr;
     HREFTYPE vtable = 0;
     ComPtr<ITypeInfo> vtableInfo;

@@ -147,24 +147,35 @@ std::wstring DesignerPath(const std::wstring& modulePath) {
     return modulePath + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);
 }
 
+std::wstring DesignerKey(const std::wstring& version) {
+    return L"TypeLib\\" + GuidText(LIBID_AddInDesignerObjects) + L"\\" + version + L"\\0\\win32";
+}
+
 bool IsOurDesigner(HKEY classes, const std::wstring& modulePath) {
     std::wstring registered;
-    if (!ReadString(classes, LibraryKey(LIBID_AddInDesignerObjects, kDesignerMajor, kDesignerMinor) + L"\\0\\win32", &registered))
-        return false;
+    if (!ReadString(classes, DesignerKey(L"1.0"), &registered)) return false;
     return CompareStringOrdinal(registered.c_str(), -1, DesignerPath(modulePath).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-// Any registered 1.x designer library resolves our import; the host's own is the one to use.
+// Any working 1.x designer library resolves our import; the host's own is the one to use.
+// A registration whose file is gone (a moved or removed installation) doesn't count.
 bool AnotherDesignerIsRegistered(const std::wstring& modulePath) {
     Key lib;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + GuidText(LIBID_AddInDesignerObjects)).c_str(), 0, KEY_READ,
                       lib.put()) != ERROR_SUCCESS)
         return false;
-    wchar_t name[64];
+    wchar_t version[64];
     for (DWORD i = 0;; ++i) {
         DWORD length = 64;
-        if (RegEnumKeyExW(lib.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        if (wcsncmp(name, L"1.", 2) == 0) return !IsOurDesigner(HKEY_CLASSES_ROOT, modulePath);
+        if (RegEnumKeyExW(lib.get(), i, version, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        std::wstring path;
+        if (wcsncmp(version, L"1.", 2) != 0 || !ReadString(HKEY_CLASSES_ROOT, DesignerKey(version), &path)) continue;
+        if (CompareStringOrdinal(path.c_str(), -1, DesignerPath(modulePath).c_str(), -1, TRUE) == CSTR_EQUAL) continue;
+        ITypeLib* other = nullptr;
+        if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &other))) {
+            other->Release();
+            return true;
+        }
     }
     return false;
 }

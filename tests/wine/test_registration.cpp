@@ -123,8 +123,8 @@ HKEY OpenClasses(HKEY hive) {
 class Registration : public testing::Test {
 protected:
     void TearDown() override {
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, (kDesignerLib + L"\\1.1").c_str());
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, (kDesignerLib + L"\\1.1").c_str());
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, kDesignerLib.c_str());
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, kDesignerLib.c_str());
         Regsvr32(L"/u /n /i:user");
         EXPECT_EQ(0u, Regsvr32(L""));
         CoFreeUnusedLibraries();
@@ -176,27 +176,44 @@ TEST_F(Registration, PerUserRegistrationAloneCreatesTheClass) {
     if (lib) lib->Release();
 }
 
-TEST_F(Registration, AnotherDesignerLibraryIsNeitherReplacedNorRemoved) {
-    ASSERT_EQ(0u, Regsvr32(L"/u"));
-    // Someone else's registration of the designer library, under a later minor version.
+void SetDefault(const std::wstring& key, const std::wstring& value) {
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));
+    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+TEST_F(Registration, AnotherWorkingDesignerLibraryIsNeitherReplacedNorRemoved) {
+    // Someone else's registration of the designer library: a copy of the file elsewhere.
     const std::wstring other = orvtest::ScratchDir(L"designer") + L"\\MSADDNDR.TLB";
     ASSERT_TRUE(CopyFileW(orvtest::BuildPath(L"addin\\idl\\MSADDNDR.TLB").c_str(), other.c_str(), FALSE));
-    ITypeLib* lib = nullptr;
-    ASSERT_EQ(S_OK, LoadTypeLibEx(other.c_str(), REGKIND_NONE, &lib));
-    lib->Release();
-    HKEY k;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (kDesignerLib + L"\\1.1\\0\\win32").c_str(), 0, nullptr,
-                                            0, KEY_WRITE, nullptr, &k, nullptr));
-    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
-                   static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(k);
-
-    ASSERT_EQ(0u, Regsvr32(L""));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0")) << "ours was registered beside it";
-    EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1\\0\\win32", nullptr).value_or(L"<missing>"));
-    ASSERT_EQ(0u, Regsvr32(L"/u"));
-    EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1\\0\\win32", nullptr).value_or(L"<missing>"))
-        << "unregistering removed a library we didn't write";
+    const std::wstring ours = DllPath() + L"\\2";
+    const struct {
+        const wchar_t* label;
+        const wchar_t* version;
+        std::wstring file;
+        std::wstring registeredAs;  // what 1.0 points at after our registration ("" absent)
+        std::wstring leftAs;        // and after our unregistration
+    } rows[] = {
+        {L"later minor version", L"1.1", other, L"", L""},
+        {L"same version", L"1.0", other, other, other},
+        {L"file gone", L"1.0", other + L".gone", ours, L""},
+    };
+    for (const auto& row : rows) {
+        ASSERT_EQ(0u, Regsvr32(L"/u"));
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, kDesignerLib.c_str());
+        SetDefault(kDesignerLib + L"\\" + row.version + L"\\0\\win32", row.file);
+        ASSERT_EQ(0u, Regsvr32(L"")) << row.label;
+        EXPECT_EQ(row.registeredAs, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0\\0\\win32", nullptr).value_or(L""))
+            << row.label;
+        ASSERT_EQ(0u, Regsvr32(L"/u")) << row.label;
+        EXPECT_EQ(row.leftAs, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0\\0\\win32", nullptr).value_or(L""))
+            << row.label;
+        if (std::wstring(row.version) == L"1.1")
+            EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1\\0\\win32", nullptr).value_or(L""))
+                << "unregistering removed a library we didn't write";
+    }
 }
 
 // The exports, called the way COM and regsvr32 call them.
