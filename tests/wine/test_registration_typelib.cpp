@@ -188,29 +188,6 @@ TEST(TypeLibrary, ContractOperationsInTheirOrder) {
     }
 }
 
-TEST(TypeLibrary, EnumsOfTheContract) {
-    Lib lib;
-    ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_AddInDesignerObjects, 1, 0, 0, &lib.p));
-    const std::vector<std::pair<std::wstring, LONG>> expected = {
-        {L"ext_cm_AfterStartup", 0}, {L"ext_cm_Startup", 1},      {L"ext_cm_External", 2},
-        {L"ext_cm_CommandLine", 3},  {L"ext_dm_HostShutdown", 0}, {L"ext_dm_UserClosed", 1},
-    };
-    std::vector<std::pair<std::wstring, LONG>> got;
-    for (UINT i = 0; i < lib.p->GetTypeInfoCount(); ++i) {
-        Info info;
-        ASSERT_EQ(S_OK, lib.p->GetTypeInfo(i, &info.p));
-        info.Attr();
-        if (info.attr->typekind != TKIND_ENUM) continue;
-        for (UINT v = 0; v < info.attr->cVars; ++v) {
-            VARDESC* var = nullptr;
-            ASSERT_EQ(S_OK, info.p->GetVarDesc(v, &var));
-            got.emplace_back(Name(info.p, var->memid), var->lpvarValue->lVal);
-            info.p->ReleaseVarDesc(var);
-        }
-    }
-    EXPECT_EQ(expected, got);
-}
-
 TEST(TypeLibrary, EmbeddedAsResourceOne) {
     Lib lib;
     ASSERT_EQ(S_OK, LoadTypeLibEx((DllPath() + L"\\1").c_str(), REGKIND_NONE, &lib.p));
@@ -266,15 +243,6 @@ TEST(VersionResource, FixedPartIsADllFor32BitWindows) {
     EXPECT_EQ(static_cast<DWORD>(VFT_DLL), info->dwFileType);
     EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), info->dwFileOS);
     EXPECT_EQ(0u, info->dwFileFlags);
-}
-
-TEST(VersionResource, TitleString) {
-    HMODULE image = LoadLibraryExW(DllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, image);
-    wchar_t title[64] = {};
-    EXPECT_EQ(19, LoadStringW(image, 1, title, 64));
-    EXPECT_STREQ(L"ORVALIS Gal Utility", title);
-    FreeLibrary(image);
 }
 
 }  // namespace
