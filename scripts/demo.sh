@@ -1,9 +1,48 @@
 #!/usr/bin/env bash
-# Builds the deliverables and says where they are.
+# The demo: builds everything, makes a Wine prefix with the add-in and the stand-ins registered,
+# and plays the mail client through one whole run of the add-in on an address book:
+#
+#   bash scripts/demo.sh [scenario.json]
+#
+# The scenario (default: samples/scenario.json) holds the address book's directory and what
+# the user picks in the "Select Names" dialog; see samples/README.md.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"
+scenario=$(realpath "${1:-samples/scenario.json}")
+[ -f "$scenario" ] || { echo "no such scenario file: $scenario" >&2; exit 2; }
+
+echo "Building..."
 bash scripts/build.sh >/dev/null
-echo "Built:"
-echo "  $ORVALIS_BUILD/windows/addin/OrvalisAddin.dll"
-echo "  $ORVALIS_BUILD/windows/Reset/ResetOrvalis.exe"
+
+out=$ORVALIS_BUILD/demo
+rm -rf "$out"
+mkdir -p "$out"
+export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$scenario
+
+winpath() { echo "Z:${1//\//\\}"; }
+export ORVALIS_SIM_SCENARIO=$(winpath "$scenario")
+export ORVALIS_HOST_STATE=$(winpath "$out/host-state.json")
+
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+  set -e
+  bash scripts/prepare-prefix.sh >/dev/null
+  # A virtual desktop, so the window gets its title bar in the screenshot.
+  wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f >/dev/null
+  wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 800x600 /f >/dev/null
+  wineserver -k; wineserver -w; wineserver -p
+  save="Z:${ORVALIS_OUT//\//\\}\\subscribers.txt"
+  shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
+  # To a file, not a pipe: the virtual desktop outlives the program and would hold a pipe open.
+  timeout 120 wine "$ORVALIS_BUILD/windows/sim/demo/OrvalisDemo.exe" "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || true
+  wineserver -k || true
+  tr -d "\r" <"$ORVALIS_OUT/run.log" | grep -v "^wine: Read access denied" || true
+'
+if [ -f "$out/window.bmp" ]; then
+  convert "$out/window.bmp" "$out/window.png" && rm -f "$out/window.bmp"
+fi
+echo
+[ -f "$out/subscribers.txt" ] || { echo "The demo did not save the list." >&2; exit 1; }
+echo "Saved list:  $out/subscribers.txt"
+[ -f "$out/window.png" ] && echo "Screenshot:  $out/window.png"
+exit 0

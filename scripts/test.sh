@@ -20,7 +20,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
 cleanup
 
 # Add up the GoogleTest cases of both runs.
-passed=0; failed=0
+passed=0; failed=0; skipped=0
 for xml in "$ORVALIS_BUILD"/native/test-results/*.xml "$ORVALIS_BUILD"/windows/test-results/*.xml; do
   [ -f "$xml" ] || continue
   head=$(grep -m1 -o '<testsuites [^>]*>' "$xml")
@@ -28,9 +28,14 @@ for xml in "$ORVALIS_BUILD"/native/test-results/*.xml "$ORVALIS_BUILD"/windows/t
   f=$(sed -E 's/.* failures="([0-9]+)".*/\1/' <<<"$head")
   e=$(sed -E 's/.* errors="([0-9]+)".*/\1/' <<<"$head")
   d=$(sed -E 's/.* disabled="([0-9]+)".*/\1/' <<<"$head")
-  passed=$((passed + t - f - e - d)); failed=$((failed + f + e))
+  k=$(grep -c 'result="skipped"' "$xml" || true)
+  passed=$((passed + t - f - e - d - k)); failed=$((failed + f + e)); skipped=$((skipped + k))
 done
 # A program that crashed or never wrote its results counts as one failure.
 [ $status -ne 0 ] && [ $failed -eq 0 ] && failed=1
-echo "$passed passed, $failed failed"
+if [ $skipped -gt 0 ]; then
+  echo "$passed passed, $failed failed, $skipped skipped"
+else
+  echo "$passed passed, $failed failed"
+fi
 [ $status -eq 0 ] && [ $failed -eq 0 ]

@@ -96,19 +96,27 @@ BOOL CALLBACK FindDialog(HWND w, LPARAM p) {
 
 DWORD WINAPI AnswerSaveAs(void* param) {
     auto* job = static_cast<SaveAs*>(param);
-    for (int i = 0; i < 500 && !job->answered; ++i) {
+    DWORD answeredAt = 0;
+    for (int i = 0; i < 750; ++i) {
         Sleep(20);
         HWND dialog = nullptr;
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
-        if (!dialog) continue;
-        // The file name box: the edit of the combo (id 0x47C) or the plain edit (id 0x480).
+        if (!dialog) {
+            if (job->answered) return 0;  // the dialog took the answer and closed
+            continue;
+        }
+        // Answer once the dialog has settled; answer again if it is still there later.
+        if (job->answered && GetTickCount() - answeredAt < 2000) continue;
+        Sleep(200);
+        // The file name box: the edit inside the file name combo (cmb13), or a plain edit (edt1).
         HWND name = GetDlgItem(dialog, 0x47C);
-        if (name) name = FindWindowExW(name, nullptr, L"Edit", nullptr);
+        if (HWND edit = name ? FindWindowExW(name, nullptr, L"Edit", nullptr) : nullptr) name = edit;
         if (!name) name = GetDlgItem(dialog, 0x480);
         if (!name) continue;
         SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(job->path.c_str()));
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
         job->answered = true;
+        answeredAt = GetTickCount();
     }
     return 0;
 }
