@@ -1,0 +1,55 @@
+// The demo, run as the README runs it, on the bundled sample: it must keep working.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "wine_test.h"
+
+namespace {
+
+std::wstring SourcePath(const std::wstring& relative) {
+    std::wstring path = L"Z:";
+    for (char c : std::string(ORVALIS_SOURCE_DIR)) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return path + L"\\" + relative;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    std::string bytes;
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+        fclose(f);
+    }
+    return bytes;
+}
+
+TEST(Demo, WholeRunOnTheSampleSavesTheSubscriberList) {
+    std::wstring dir = orvtest::ScratchDir(L"demo");
+    std::wstring saved = dir + L"\\subscribers.txt";
+    std::wstring shot = dir + L"\\window.bmp";
+    // The child finds the address book and the host's state through its environment.
+    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", SourcePath(L"samples\\scenario.json").c_str());
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", (dir + L"\\host-state.json").c_str());
+    DWORD code = orvtest::RunProcess(L"\"" + orvtest::BuildPath(L"sim\\demo\\OrvalisDemo.exe") + L"\" \"" + saved +
+                                         L"\" \"" + shot + L"\"",
+                                     90000);
+    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", nullptr);
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", nullptr);
+
+    EXPECT_EQ(0u, code);
+    // People, an Exchange list with a nested list and a fax number, a personal list and
+    // duplicates across them: five subscribers, each once, where first reached.
+    EXPECT_EQ(
+        "ann.lee@example.com Ann Lee\r\n"
+        "priya.nair@example.com Priya Nair\r\n"
+        "team-leads@example.com Team Leads\r\n"
+        "omar@example.org Omar Haddad\r\n"
+        "mei.chen@example.com Mei Chen\r\n",
+        ReadBytes(saved));
+    EXPECT_GT(ReadBytes(shot).size(), 1000u) << "no screenshot of the window";
+}
+
+}  // namespace
