@@ -1,10 +1,9 @@
 // The demo, run as the README runs it, on the bundled sample: it must keep working.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "clipboard_files.h"
 #include "wine_test.h"
 
 namespace {
@@ -13,17 +12,6 @@ std::wstring SourcePath(const std::wstring& relative) {
     std::wstring path = L"Z:";
     for (char c : std::string(ORVALIS_SOURCE_DIR)) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     return path + L"\\" + relative;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    std::string bytes;
-    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-        fclose(f);
-    }
-    return bytes;
 }
 
 TEST(Demo, WholeRunOnTheSampleSavesTheSubscriberList) {
@@ -48,8 +36,8 @@ TEST(Demo, WholeRunOnTheSampleSavesTheSubscriberList) {
         "team-leads@example.com Team Leads\r\n"
         "omar@example.org Omar Haddad\r\n"
         "mei.chen@example.com Mei Chen\r\n",
-        ReadBytes(saved));
-    EXPECT_GT(ReadBytes(shot).size(), 1000u) << "no screenshot of the window";
+        orvtest::FileBytes(saved));
+    EXPECT_GT(orvtest::FileBytes(shot).size(), 1000u) << "no screenshot of the window";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "dispatch.h"
 #include "sim_client.h"
 #include "test_host_addin.h"
+#include "clipboard_files.h"
 #include "wine_test.h"
 
 namespace {
@@ -21,13 +22,7 @@ const wchar_t kSmallLayout[] = LR"({"host":{"bars":[
 std::wstring StatePath() { return orvtest::ScratchDir(L"host_bars") + L"\\state.json"; }
 
 std::wstring ReadText(const std::wstring& path) {
-    std::string bytes;
-    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-        fclose(f);
-    }
+    std::string bytes = orvtest::FileBytes(path);
     return std::wstring(bytes.begin(), bytes.end());
 }
 

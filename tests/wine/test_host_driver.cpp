@@ -7,6 +7,7 @@
 #include "dispatch.h"
 #include "sim_client.h"
 #include "test_host_addin.h"
+#include "clipboard_files.h"
 #include "wine_test.h"
 
 namespace {
@@ -28,13 +29,7 @@ const wchar_t kBars[] = LR"({"host":{"addinsKey":"Software\\OrvalisTest\\Outlook
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 std::wstring ReadText(const std::wstring& path) {
-    std::string bytes;
-    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-        fclose(f);
-    }
+    std::string bytes = orvtest::FileBytes(path);
     return std::wstring(bytes.begin(), bytes.end());
 }
 
