@@ -1,12 +1,11 @@
 // Building the list text of a full table, against copying the same number of bytes. Each
 // run times both back to back; the median of the runs' ratios is printed.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "list_text.h"
 #include "member_table.h"
 
@@ -15,18 +14,6 @@ namespace {
 struct NoList : orvalis::ListSink {
     void AddLine(const std::wstring&) override {}
 };
-
-template <class F>
-double Micros(F&& body) {
-    const auto start = std::chrono::steady_clock::now();
-    body();
-    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 }  // namespace
 
@@ -46,16 +33,16 @@ int main() {
 
     std::vector<double> buildTimes, copyTimes, ratios;
     for (int r = 0; r < kRuns; ++r) {
-        buildTimes.push_back(Micros([&] { seen = orvalis::BuildListText(table).size(); }));
-        copyTimes.push_back(Micros([&] {
+        buildTimes.push_back(bench::Micros([&] { seen = orvalis::BuildListText(table).size(); }));
+        copyTimes.push_back(bench::Micros([&] {
             std::memcpy(to.data(), from.data(), bytes);
             seen = static_cast<unsigned char>(to[bytes - 1]);
         }));
         ratios.push_back(buildTimes.back() / copyTimes.back());
     }
 
-    std::printf("list text of 8001 rows: %zu units, median %.0f us\n", units, Median(buildTimes));
-    std::printf("memcpy of %zu bytes:    median %.0f us\n", bytes, Median(copyTimes));
-    std::printf("ratio list text / memcpy (median of %d runs): %.1f\n", kRuns, Median(ratios));
+    std::printf("list text of 8001 rows: %zu units, median %.0f us\n", units, bench::Median(buildTimes));
+    std::printf("memcpy of %zu bytes:    median %.0f us\n", bytes, bench::Median(copyTimes));
+    std::printf("ratio list text / memcpy (median of %d runs): %.1f\n", kRuns, bench::Median(ratios));
     return 0;
 }

@@ -1,12 +1,11 @@
 // Filling the member table and offering every address again, against appending the same
 // strings to a plain vector. Each run times both back to back; the median of the runs'
 // ratios is printed, which holds up on a busy machine.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "member_table.h"
 
 namespace {
@@ -15,18 +14,6 @@ struct CountingList : orvalis::ListSink {
     long lines = 0;
     void AddLine(const std::wstring&) override { ++lines; }
 };
-
-template <class F>
-double Micros(F&& body) {
-    const auto start = std::chrono::steady_clock::now();
-    body();
-    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 }  // namespace
 
@@ -64,16 +51,16 @@ int main() {
 
     std::vector<double> tableTimes, vectorTimes, ratios, scanRatios;
     for (int r = 0; r < kRuns; ++r) {
-        tableTimes.push_back(Micros(fillTwice));
-        vectorTimes.push_back(Micros(append));
+        tableTimes.push_back(bench::Micros(fillTwice));
+        vectorTimes.push_back(bench::Micros(append));
         ratios.push_back(tableTimes.back() / vectorTimes.back());
-        if (r < 3) scanRatios.push_back(Micros(scanTwice) / Micros(fillTwice));
+        if (r < 3) scanRatios.push_back(bench::Micros(scanTwice) / bench::Micros(fillTwice));
     }
 
     std::printf("member table, 8001 adds + 8001 duplicates: median %.0f us (count %d, lines per run %ld)\n",
-                Median(tableTimes), table.memberCount(), list.lines / (kRuns + 3));
-    std::printf("vector append of %zu strings:             median %.0f us\n", appended, Median(vectorTimes));
-    std::printf("ratio member table / vector append (median of %d runs): %.1f\n", kRuns, Median(ratios));
-    std::printf("ratio linear scan (%zu rows) / member table (median of 3): %.0f\n", scanned, Median(scanRatios));
+                bench::Median(tableTimes), table.memberCount(), list.lines / (kRuns + 3));
+    std::printf("vector append of %zu strings:             median %.0f us\n", appended, bench::Median(vectorTimes));
+    std::printf("ratio member table / vector append (median of %d runs): %.1f\n", kRuns, bench::Median(ratios));
+    std::printf("ratio linear scan (%zu rows) / member table (median of 3): %.0f\n", scanned, bench::Median(scanRatios));
     return 0;
 }

@@ -53,7 +53,9 @@ void Check(HRESULT hr, const wchar_t* what) {
     if (FAILED(hr)) orv::Raise(hr, what);
 }
 
-std::vector<std::wstring> Lines(const std::wstring& text) {
+}  // namespace
+
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
     std::vector<std::wstring> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -65,8 +67,6 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
     return lines;
 }
 
-}  // namespace
-
 void HostStartup() { Check(Export<HRESULT(__stdcall*)()>("SimHostStartup")(), L"The host's start-up failed"); }
 void HostClick(const std::wstring& path) {
     HRESULT hr = Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostClick")(path.c_str());
@@ -77,7 +77,7 @@ void HostReset() { Check(Export<HRESULT(__stdcall*)()>("SimHostReset")(), L"The 
 
 std::vector<HostAddIn> HostAddIns() {
     std::vector<HostAddIn> list;
-    for (const auto& line : Lines(TakeBstr(Export<BSTR(__stdcall*)()>("SimHostAddIns")()))) {
+    for (const auto& line : SplitLines(TakeBstr(Export<BSTR(__stdcall*)()>("SimHostAddIns")()))) {
         size_t tab1 = line.find(L'\t');
         size_t tab2 = tab1 == std::wstring::npos ? tab1 : line.find(L'\t', tab1 + 1);
         if (tab2 == std::wstring::npos) continue;
@@ -95,7 +95,7 @@ std::wstring HostLayout() { return TakeBstr(Export<BSTR(__stdcall*)()>("SimHostL
 
 std::map<std::wstring, std::wstring> HostControl(const std::wstring& path) {
     std::map<std::wstring, std::wstring> properties;
-    for (const auto& line : Lines(TakeBstr(Export<BSTR(__stdcall*)(const wchar_t*)>("SimHostControl")(path.c_str())))) {
+    for (const auto& line : SplitLines(TakeBstr(Export<BSTR(__stdcall*)(const wchar_t*)>("SimHostControl")(path.c_str())))) {
         size_t eq = line.find(L'=');
         if (eq != std::wstring::npos) properties[line.substr(0, eq)] = line.substr(eq + 1);
     }

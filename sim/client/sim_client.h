@@ -15,6 +15,8 @@ void LoadScenario(const std::wstring& json);
 // Every call the stand-ins received since the last ClearLog, one line each.
 std::wstring Log();
 void ClearLog();
+// The lines of a log or report text, without their line feeds.
+std::vector<std::wstring> SplitLines(const std::wstring& text);
 // Live stand-in objects of one kind, or of every kind for "".
 long LiveObjects(const std::wstring& kind = L"");
 // "Kind=count" lines for the kinds with live objects (for messages of failed assertions).

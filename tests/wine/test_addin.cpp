@@ -34,14 +34,8 @@ const std::wstring kMenuBar = LR"({"name":"Menu Bar","menuBar":true,"controls":[
 
 std::vector<std::wstring> LogLines(const std::wstring& containing) {
     std::vector<std::wstring> lines;
-    std::wstring log = simclient::Log();
-    for (size_t at = 0; at < log.size();) {
-        size_t end = log.find(L'\n', at);
-        if (end == std::wstring::npos) end = log.size();
-        std::wstring line = log.substr(at, end - at);
+    for (auto& line : simclient::SplitLines(simclient::Log()))
         if (line.find(containing) != std::wstring::npos) lines.push_back(line);
-        at = end + 1;
-    }
     return lines;
 }
 

@@ -25,18 +25,6 @@ std::wstring Widen(const std::string& s) {
     return w;
 }
 
-std::vector<std::wstring> SplitLines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::wstring Join(const std::vector<std::wstring>& lines) {
     std::wstring s;
     for (const auto& l : lines) s += l + L"\n";
@@ -126,7 +114,7 @@ ResetRun RunReset(const std::wstring& dir, DWORD timeoutMs = 60000) {
     GetExitCodeProcess(pi.hProcess, &run.exitCode);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    run.log = SplitLines(Widen(orvtest::FileBytes(logPath)));
+    run.log = simclient::SplitLines(Widen(orvtest::FileBytes(logPath)));
     return run;
 }
 
