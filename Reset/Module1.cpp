@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dispatch.h"
+#include "host_contract.h"
 #include "resource.h"
 
 namespace Module1 {
@@ -22,18 +23,8 @@ namespace {
 using orv::ComPtr;
 using orv::Variant;
 
-// The interfaces whose ids the procedure holds its references by.
-const IID IID__Application = {0x00063001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_CommandBar = {0x000C0304, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_CommandBarControl = {0x000C0308, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+using namespace contract;
 
-// The texts the add-in installs its controls under and the client lists it by. They are
-// compared whole and exactly, case and access-key ampersand included.
-const std::wstring kStandardBar = L"Standard";
-const std::wstring kButtonCaption = L"Orvalis";
-const std::wstring kToolsCaption = L"&Tools";
-const std::wstring kMenuItemCaption = L"&Orvalis Utility";
-const std::wstring kAddinDescription = L"Orvalis Outlook DL Utility";
 constexpr int32_t kInboxFolder = 6;
 
 constexpr UINT kExitFailed = 1;
@@ -126,7 +117,7 @@ ComPtr<IDispatch> AddIn(IDispatch* app, int16_t& i) {
 void DisconnectAddIns(IDispatch* app) {
     int16_t p = orv::ToCount16(orv::Get(orv::GetObj(app, L"COMAddIns").Get(), L"Count"));
     ForIndex(p, [&](int16_t i) {
-        if (orv::GetString(AddIn(app, i).Get(), L"Description") != kAddinDescription) return;
+        if (orv::GetString(AddIn(app, i).Get(), L"Description") != kAddInDescription) return;
         orv::Put(AddIn(app, i).Get(), L"Connect", Variant::Bool(false));
     });
 }
@@ -143,7 +134,7 @@ void ProcessWaitingMessages() {
 void Reset() {
     // A plain creation: the client's own server decides whether that is a running instance.
     ComPtr<IDispatch> app =
-        orv::QueryAs<IDispatch>(orv::CreateObject(L"Outlook.Application").Get(), IID__Application);
+        orv::QueryAs<IDispatch>(orv::CreateObject(kOutlookProgId).Get(), IID__Application);
     ShowInbox(app.Get());
     DeleteToolbarButtons(app.Get());
     DeleteMenuItems(app.Get());

@@ -7,6 +7,7 @@
 #include "Global.h"
 #include "dispatch.h"
 #include "form1.h"
+#include "host_contract.h"
 #include "registration.h"
 #include "resource.h"
 #include "server.h"
@@ -17,23 +18,9 @@ namespace {
 using Microsoft::WRL::ComPtr;
 using orv::Variant;
 
-// The interfaces by which the fields and hostApp hold the host's objects.
-const IID IID__Application = {0x00063001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID__CommandBars = {0x000C0302, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_CommandBar = {0x000C0304, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_CommandBarControl = {0x000C0308, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID__CommandBarButton = {0x000C030E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+using namespace contract;
 
-// The texts the controls are installed under; compared whole and exactly, case and
-// access-key ampersand included. The reset program looks for the same ones.
-const std::wstring kStandardBar = L"Standard";
-const std::wstring kButtonCaption = L"Orvalis";
-const std::wstring kButtonTooltip = L"Orvalis DL Utility";
-const std::wstring kToolsCaption = L"&Tools";
-const std::wstring kMenuItemCaption = L"&Orvalis Utility";
-// The host's demand-load form: clicking either control connects the add-in in mode 0.
-const std::wstring kOnAction = L"!<OrvalisUtility.Addin>";
-const std::wstring kHelpFile = L"" ORVALIS_HELP_FILE;
+const wchar_t kHelpFile[] = L"" ORVALIS_HELP_FILE;
 
 constexpr int32_t kControlButton = 1;         // msoControlButton
 constexpr int32_t kIconAndCaption = 3;        // msoButtonIconAndCaption

@@ -1,17 +1,13 @@
 #include "Global.h"
 
 #include "dispatch.h"
+#include "host_contract.h"
 
 namespace Global {
 
 namespace {
 
-// _Application of the mail client's object model.
-const IID IID__Application = {0x00063001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-// The mail client's registered application class.
-const CLSID CLSID_Application = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-// How the host lists this add-in; the reset program looks for the same text.
-const wchar_t kAddInDescription[] = L"Orvalis Outlook DL Utility";
+using namespace contract;
 
 // Created by the first DisconnectSelf and kept for the life of the module state.
 Microsoft::WRL::ComPtr<IDispatch>& createdApp() {
@@ -28,7 +24,7 @@ Microsoft::WRL::ComPtr<IDispatch>& hostApp = *new Microsoft::WRL::ComPtr<IDispat
 
 void DisconnectSelf() {
     auto& app = createdApp();
-    if (!app) app = orv::QueryAs<IDispatch>(orv::CreateObject(CLSID_Application, IID__Application).Get(), IID__Application);
+    if (!app) app = orv::QueryAs<IDispatch>(orv::CreateObject(CLSID_OutlookApplication, IID__Application).Get(), IID__Application);
     hostApp = app;
 
     // Nothing below reads hostApp: the Connect put can make the host call OnDisconnection,

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "OrvalisAddin.h"
+#include "host_contract.h"
 #include "resource.h"
 
 // Declared by the platform SDK's oleauto.h but not by mingw-w64's; oleaut32 exports both.
@@ -16,6 +17,9 @@ extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libId, WORD major, WO
 namespace registration {
 
 namespace {
+
+using contract::kAddInDescription;
+using contract::kProgId;
 
 constexpr WORD kLibMajor = 8, kLibMinor = 0;
 constexpr WORD kDesignerMajor = 1, kDesignerMinor = 0;

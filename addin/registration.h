@@ -12,10 +12,6 @@ namespace registration {
 // HKCU\Software\Classes, for a user without administrator rights.
 enum class Scope { Machine, User };
 
-// The ProgID, as the class is registered; lookups ignore case.
-inline constexpr wchar_t kProgId[] = L"ORVALISutility.Addin";
-// How the mail client lists the add-in; module Global and the reset program match it exactly.
-inline constexpr wchar_t kAddInDescription[] = L"Orvalis Outlook DL Utility";
 // The mail client's per-user add-in entry, and its start-up connection plus demand load.
 inline constexpr wchar_t kHostAddInKey[] = L"Software\\Microsoft\\Office\\Outlook\\Addins\\ORVALISutility.Addin";
 inline constexpr DWORD kLoadBehavior = 3;

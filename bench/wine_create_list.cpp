@@ -13,6 +13,7 @@
 
 #include "create_list.h"
 #include "dispatch.h"
+#include "host_contract.h"
 #include "sim_client.h"
 
 namespace {
@@ -21,7 +22,7 @@ using orv::Variant;
 using Clock = std::chrono::steady_clock;
 constexpr int kMembers = 8001;
 constexpr int kRounds = 7;
-const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+using contract::IID_CdoSession;
 
 std::wstring BigListScenario() {
     std::wstring members, entries;

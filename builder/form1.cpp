@@ -6,6 +6,7 @@
 #include "Global.h"
 #include "dispatch.h"
 #include "form1_layout.h"
+#include "host_contract.h"
 #include "list_output.h"
 #include "version.h"
 
@@ -13,8 +14,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// The CDO session interface.
-const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
 
 [[noreturn]] void RaiseLastError(const wchar_t* what) {
     DWORD code = GetLastError();
@@ -235,7 +234,8 @@ void Form1::SetVersionCaption(const std::wstring& caption) {
 // The version line first, then a new session that joins the mail client's own logon.
 void Form1::RunLoadStep() {
     SetVersionCaption(VersionLine());
-    mySession_ = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session", IID_CdoSession).Get(), IID_CdoSession);
+    mySession_ = orv::QueryAs<IDispatch>(orv::CreateObject(contract::kCdoProgId, contract::IID_CdoSession).Get(),
+                                            contract::IID_CdoSession);
     orv::Call(mySession_.Get(), L"Logon",
               {orv::Named(L"ShowDialog", orv::Variant::Bool(false)), orv::Named(L"NewSession", orv::Variant::Bool(false))});
 }

@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "dispatch.h"
+#include "host_contract.h"
 #include "sim_client.h"
 #include "wine_test.h"
 
 namespace {
 
-const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+using contract::IID_CdoSession;
 
 TEST(Bench, SessionStandInIsRegisteredAndCountsItsObjects) {
     simclient::LoadScenario(L"{}");

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "dispatch.h"
+#include "host_contract.h"
 #include "sim_client.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 using orv::Call;
 using orv::Variant;
 using Ptr = orv::ComPtr<IDispatch>;
-const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+using contract::IID_CdoSession;
 
 const wchar_t kScenario[] = LR"J({"cdo":{"directory":[
  {"id":"ann","name":"Ann Lee","type":"SMTP","address":"ann@example.com"},

@@ -6,13 +6,14 @@
 
 #include "create_list.h"
 #include "dispatch.h"
+#include "host_contract.h"
 #include "sim_client.h"
 
 namespace {
 
 using orvalis::LeftOut;
 using Lines = std::vector<std::wstring>;
-const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+using contract::IID_CdoSession;
 
 // One directory for every case; the cases differ in what is picked and what fails.
 const wchar_t kDirectory[] = LR"J([
