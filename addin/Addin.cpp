@@ -6,6 +6,7 @@
 
 #include "Global.h"
 #include "dispatch.h"
+#include "module.h"
 #include "form1.h"
 #include "host_contract.h"
 #include "registration.h"
@@ -47,7 +48,7 @@ bool HoldsCaption(IDispatch* controls, const std::wstring& caption) {
 // this code directly finds it through the registration instead.
 HRESULT LoadDesignerLibrary(ITypeLib** out) noexcept {
     try {
-        std::wstring path = registration::ModulePath(server::ThisModule()) + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);
+        std::wstring path = registration::ModulePath(orv::ThisModule()) + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);
         if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, out))) return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -152,7 +153,7 @@ HRESULT Addin::OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode,
     return Operation([&] {
         ComPtr<IDispatch> addInInst(AddInInst);  // held for the call, otherwise unused
         if (ConnectMode == ext_cm_AfterStartup) {
-            ShowBuilder();
+            ShowBuilder(Application);
             return;
         }
         Install(Application);
@@ -175,7 +176,7 @@ HRESULT Addin::OnBeginShutdown(SAFEARRAY**) {
     return Operation([&] {
         // The unload step disconnects the add-in, so the host may call OnDisconnection
         // before Unload returns; emptying what is already empty does nothing.
-        Form1::Instance().Unload();
+        Global::TheForm1().Unload();
         ReleaseHostReferences();
     });
 }
@@ -189,14 +190,16 @@ int Addin::HeldReferences() const {
 }
 
 // Demand connection: the window, shown modeless; nothing else happens here.
-void Addin::ShowBuilder() { Form1::Instance().Show(); }
+void Addin::ShowBuilder(IDispatch* application) { Global::TheForm1().Show(application); }
 
 // Start-up connection: the window loaded hidden, the help pop-up, hostApp, then the two
 // controls unless a "Standard" bar already carries the button.
 void Addin::Install(IDispatch* application) {
-    HWND hwnd = Form1::Instance().hWnd();
+    HWND hwnd = Global::TheForm1().hWnd(application);
+    // The ANSI entry on purpose, as the start-up pop-up has always been asked for; the window's
+    // Help button goes through CommonDialog1, which is Unicode.
     WinHelpA(hwnd, ORVALIS_HELP_FILE, HELP_CONTEXTPOPUP, kStartupHelpContext);
-    Global::hostApp = orv::QueryAs<IDispatch>(application, IID__Application);
+    Global::SetHostApp(orv::QueryAs<IDispatch>(application, IID__Application).Get());
     if (!InstallToolbarButtons()) return;
     InstallMenuItem();
 }
@@ -204,7 +207,7 @@ void Addin::Install(IDispatch* application) {
 // Adds the button to every bar named "Standard"; false when one of them already has it,
 // which means the controls are installed and the connection is done.
 bool Addin::InstallToolbarButtons() {
-    ComPtr<IDispatch> app = Global::hostApp;
+    ComPtr<IDispatch> app = Global::hostApp();
     const int16_t n = orv::ToCount16(orv::Get(CommandBarsOf(app.Get()).Get(), L"Count"));
     for (int i = 1; i <= n; ++i) {
         auto bar = orv::GetObj(CommandBarsOf(app.Get()).Get(), L"Item", {Variant::I2(static_cast<int16_t>(i))});
@@ -231,7 +234,7 @@ bool Addin::InstallToolbarButtons() {
 // parent already has such an item: a start-up after the user removed only the button must not
 // stack a second item under Tools.
 void Addin::InstallMenuItem() {
-    ComPtr<IDispatch> app = Global::hostApp;
+    ComPtr<IDispatch> app = Global::hostApp();
     myCommandBars = orv::QueryAs<IDispatch>(CommandBarsOf(app.Get()).Get(), IID__CommandBars);
     myMenuBar = orv::QueryAs<IDispatch>(orv::GetObj(myCommandBars.Get(), L"ActiveMenuBar").Get(), IID_CommandBar);
     const int16_t m = orv::ToCount16(orv::Get(orv::GetObj(myMenuBar.Get(), L"Controls").Get(), L"Count"));
@@ -258,7 +261,7 @@ void Addin::InstallMenuItem() {
 }
 
 void Addin::ReleaseHostReferences() noexcept {
-    Global::hostApp.Reset();
+    Global::EmptyHostApp();
     myCommandBars.Reset();
     myMenuBar.Reset();
     myMenuItem.Reset();

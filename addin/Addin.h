@@ -50,7 +50,7 @@ private:
     Addin();
     ~Addin();
 
-    void ShowBuilder();
+    void ShowBuilder(IDispatch* application);
     void Install(IDispatch* application);
     bool InstallToolbarButtons();
     void InstallMenuItem();

@@ -1,6 +1,9 @@
 #include "Global.h"
 
+#include <wrl/client.h>
+
 #include "dispatch.h"
+#include "form1.h"
 #include "host_contract.h"
 
 namespace Global {
@@ -8,29 +11,39 @@ namespace Global {
 namespace {
 
 using namespace contract;
+using Microsoft::WRL::ComPtr;
 
-// Created by the first DisconnectSelf and kept for the life of the module state.
-Microsoft::WRL::ComPtr<IDispatch>& createdApp() {
-    // Deliberately never destroyed: at process exit the host's objects may already be gone,
-    // and releasing them from a static destructor would crash the host on its way out.
-    static auto* app = new Microsoft::WRL::ComPtr<IDispatch>;
-    return *app;
+struct ModuleState {
+    ComPtr<IDispatch> hostApp;
+    ComPtr<IDispatch> createdApp;
+};
+
+ModuleState& State() {
+    static auto* state = new ModuleState;  // never destroyed, see Global.h
+    return *state;
 }
 
 }  // namespace
 
-// Never destroyed, like createdApp: OnDisconnection and OnBeginShutdown empty it.
-Microsoft::WRL::ComPtr<IDispatch>& hostApp = *new Microsoft::WRL::ComPtr<IDispatch>;
+IDispatch* hostApp() noexcept { return State().hostApp.Get(); }
+void SetHostApp(IDispatch* app) noexcept { State().hostApp = app; }
+void EmptyHostApp() noexcept { State().hostApp.Reset(); }
+IDispatch* createdApp() noexcept { return State().createdApp.Get(); }
+
+Form1& TheForm1() {
+    static auto* form = new Form1(&DisconnectSelf);  // never destroyed, see Global.h
+    return *form;
+}
 
 void DisconnectSelf() {
-    auto& app = createdApp();
+    ComPtr<IDispatch>& app = State().createdApp;
     if (!app) app = orv::QueryAs<IDispatch>(orv::CreateObject(CLSID_OutlookApplication, IID__Application).Get(), IID__Application);
-    hostApp = app;
+    State().hostApp = app;
 
     // Nothing below reads hostApp: the Connect put can make the host call OnDisconnection,
     // which empties it, before the put returns.
     auto addIns = orv::GetObj(app.Get(), L"COMAddIns");
-    Microsoft::WRL::ComPtr<IDispatch> self;
+    ComPtr<IDispatch> self;
     orv::ForEach(addIns.Get(), [&](const orv::Variant& item) {
         auto addIn = orv::AsObject(item);
         if (orv::GetString(addIn.Get(), L"Description") != kAddInDescription) return true;

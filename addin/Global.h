@@ -1,16 +1,32 @@
 #pragma once
-// Module Global: the shared reference to the mail client's application, and the
-// procedure by which the add-in disconnects itself from the host.
+// Module Global: the add-in library's module state, all of it, and the procedure by which the
+// add-in disconnects itself from the host.
+//
+// Each piece lives until the process ends and is never destroyed: at exit the host's objects
+// may already be gone, and releasing them from a static destructor would crash the host on
+// its way out.
+//  - hostApp: the host application through _Application. Empty at first; set by the install
+//    path of OnConnection, replaced by DisconnectSelf, emptied by OnDisconnection and
+//    OnBeginShutdown.
+//  - createdApp: the application object DisconnectSelf makes on its first call; kept for good.
+//  - the builder window object: made by whichever operation touches it first; it outlasts
+//    every load and unload of its window.
 #include <windows.h>
 #include <ole2.h>
-#include <wrl/client.h>
+
+class Form1;
 
 namespace Global {
 
-// The host application through its _Application interface (held as the dual interface's
-// IDispatch). Set by the install path of OnConnection, replaced by DisconnectSelf,
-// emptied by OnDisconnection and OnBeginShutdown.
-extern Microsoft::WRL::ComPtr<IDispatch>& hostApp;
+IDispatch* hostApp() noexcept;
+void SetHostApp(IDispatch* app) noexcept;  // takes its own reference
+void EmptyHostApp() noexcept;
+
+// Null until the first DisconnectSelf.
+IDispatch* createdApp() noexcept;
+
+// The one builder window object; its unload step calls DisconnectSelf.
+Form1& TheForm1();
 
 // Finds this add-in in the host's COM add-in list by its description and sets its
 // Connect to false. Throws orv::Error on failure.

@@ -9,7 +9,4 @@ void LockModule() noexcept;
 void UnlockModule() noexcept;
 LONG ModuleLocks() noexcept;
 
-// The module that holds this code: the add-in library, or a test program linking it.
-HMODULE ThisModule() noexcept;
-
 }  // namespace server

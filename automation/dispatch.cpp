@@ -82,16 +82,32 @@ void Put(IDispatch* object, const wchar_t* member, Variant value) {
     InvokeIds(object, member, ids, DISPATCH_PROPERTYPUT, {}, &value.get());
 }
 
-ComPtr<IDispatch> AsObject(const Variant& v) {
+ComPtr<IDispatch> AsObjectOrNothing(const Variant& v) {
     const VARIANT& r = v.get();
     IUnknown* unk = nullptr;
     if (r.vt == VT_DISPATCH) unk = r.pdispVal;
     else if (r.vt == VT_UNKNOWN) unk = r.punkVal;
-    else if (r.vt == (VT_BYREF | VT_DISPATCH) && r.ppdispVal) unk = *r.ppdispVal;
-    if (!unk) RaiseRuntime(kObjectNotSet);
+    else if (r.vt == (VT_BYREF | VT_DISPATCH)) unk = r.ppdispVal ? *r.ppdispVal : nullptr;
+    else RaiseRuntime(kObjectNotSet);
     ComPtr<IDispatch> d;
-    ThrowIfFailed(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.GetAddressOf())));
+    if (unk) ThrowIfFailed(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.GetAddressOf())));
     return d;
+}
+
+ComPtr<IDispatch> AsObject(const Variant& v) {
+    ComPtr<IDispatch> d = AsObjectOrNothing(v);
+    if (!d) RaiseRuntime(kObjectNotSet);
+    return d;
+}
+
+bool HasMember(IDispatch* object, const wchar_t* member) {
+    if (!object) RaiseRuntime(kObjectNotSet);
+    DISPID id = DISPID_UNKNOWN;
+    auto* name = const_cast<LPOLESTR>(member);
+    const HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+    if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND) return false;
+    ThrowIfFailed(hr, member);
+    return true;
 }
 
 void ForEach(IDispatch* collection, const std::function<bool(const Variant&)>& f) {

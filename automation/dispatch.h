@@ -45,6 +45,10 @@ void Put(IDispatch* object, const wchar_t* member, Variant value);
 
 // The object a call returns; error 91 when it returns nothing or no object.
 ComPtr<IDispatch> AsObject(const Variant& v);
+// The same, but Nothing (an empty object reference) is an answer too: it gives nullptr.
+ComPtr<IDispatch> AsObjectOrNothing(const Variant& v);
+// True when the object knows the member by name; nothing is called.
+bool HasMember(IDispatch* object, const wchar_t* member);
 inline ComPtr<IDispatch> GetObj(IDispatch* object, const wchar_t* member, const Args& args = {}) {
     return AsObject(Call(object, member, args));
 }

@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <new>
+
 #include "bstr.h"
 
 namespace orv {
@@ -36,6 +38,29 @@ std::wstring SystemMessage(HRESULT hr) {
     if (text) LocalFree(text);
     while (!s.empty() && (s.back() == L'\n' || s.back() == L'\r' || s.back() == L' ')) s.pop_back();
     return s;
+}
+
+Error Win32Error(DWORD code) {
+    const HRESULT hr = HRESULT_FROM_WIN32(code);
+    std::wstring text = SystemMessage(hr);
+    if (text.empty()) {
+        wchar_t buf[48];
+        wsprintfW(buf, L"System error %lu.", static_cast<unsigned long>(code));
+        text = buf;
+    }
+    return Error(hr, std::move(text));
+}
+
+Error CurrentError() {
+    try {
+        throw;
+    } catch (const Error& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return Error(E_OUTOFMEMORY, SystemMessage(E_OUTOFMEMORY));
+    } catch (...) {
+        return Error(E_UNEXPECTED, SystemMessage(E_UNEXPECTED));
+    }
 }
 
 void ThrowIfFailed(HRESULT hr, const wchar_t* what) {

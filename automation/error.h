@@ -35,6 +35,10 @@ private:
 void ThrowIfFailed(HRESULT hr, const wchar_t* what = nullptr);
 // The system's text for an HRESULT, or an empty string.
 std::wstring SystemMessage(HRESULT hr);
+// A Win32 error code as the one error type, with the system's text for it.
+Error Win32Error(DWORD code);
+// The exception being handled, whatever it is, as the one error type. Call it in a catch block.
+Error CurrentError();
 
 // Runs f; turns any exception into an HRESULT and sets IErrorInfo with its description.
 // For COM methods and exports: nothing may cross them.

@@ -54,37 +54,54 @@ std::wstring DescribeLeftOut(const LeftOut& leftOut) {
     return text;
 }
 
-LeftOut ListBuilder::CreateList(IDispatch* mySession, BuilderView& view) {
+LeftOut ListBuilder::CreateList(IDispatch* mySession, BuilderView& view, AddressBook book) {
     LeftOut leftOut;
     // The table is reset before the dialog, so a cancelled dialog starts from empty too.
     Attempt([&] { view.ClearList(); });
     table_.Reset();
     Attempt([&] {
-        if (!mySession) orv::RaiseRuntime(orv::kObjectNotSet);
-        Variant picked = orv::Call(mySession, L"AddressBook",
-                                   {orv::Named(L"Title", Variant::Str(L"Select Names")),
-                                    orv::Named(L"ForceResolution", Variant::Bool(true)),
-                                    orv::Named(L"RecipLists", Variant::I2(1)),
-                                    orv::Named(L"ToLabel", Variant::Str(L"Names"))});
         // Only a dialog that gave a collection replaces the previous selection; otherwise
         // that selection is expanded again below.
-        myRecips_ = orv::AsObject(picked);
+        ComPtr<IDispatch> picked = PickRecipients(mySession, book);
+        myRecips_ = picked;
+        recipsBook_ = book;
     });
     Attempt([&] { view.ProcessMessages(); });
     Attempt([&] { view.SetMousePointer(kHourglass); });
     Attempt([&] {
-        // Held for the whole loop, even if something replaces myRecips meanwhile.
+        // Held for the whole loop, even if something replaces myRecips meanwhile. A selection
+        // made in the other address book (before CDO came or went) can't be read here.
         ComPtr<IDispatch> recips = myRecips_;
-        if (!recips) return;
+        if (!recips || recipsBook_ != book) return;
         orv::ForEach(recips.Get(), [&](const Variant& item) {
             ComPtr<IDispatch> myRep;
             Attempt([&] { myRep = orv::AsObject(item); });
-            AddRecips(myRep.Get(), view, leftOut);  // a recipient that isn't one is skipped there
+            AddPicked(myRep.Get(), book, view, leftOut);  // a recipient that isn't one is skipped there
             return true;
         });
     });
     Attempt([&] { view.SetMousePointer(kDefaultPointer); });
     return leftOut;
+}
+
+ComPtr<IDispatch> ListBuilder::PickRecipients(IDispatch* mySession, AddressBook book) {
+    if (!mySession) orv::RaiseRuntime(orv::kObjectNotSet);
+    if (book == AddressBook::Client) return PickClientRecipients(mySession);
+    return orv::AsObject(orv::Call(mySession, L"AddressBook",
+                                   {orv::Named(L"Title", Variant::Str(L"Select Names")),
+                                    orv::Named(L"ForceResolution", Variant::Bool(true)),
+                                    orv::Named(L"RecipLists", Variant::I2(1)),
+                                    orv::Named(L"ToLabel", Variant::Str(L"Names"))}));
+}
+
+void ListBuilder::AddPicked(IDispatch* myRep, AddressBook book, BuilderView& view, LeftOut& leftOut) {
+    if (book == AddressBook::Client) AddClientRecipient(myRep, view, leftOut);
+    else AddRecips(myRep, view, leftOut);
+}
+
+void ListBuilder::AddMember(const std::wstring& displayName, const std::wstring& givenName, const std::wstring& surname,
+                            const std::wstring& address, BuilderView& view, LeftOut& leftOut) {
+    CountOutcome(table_.AddListEntry(displayName, givenName, surname, address, view), leftOut);
 }
 
 void ListBuilder::AddRecips(IDispatch* myRep, BuilderView& view, LeftOut& leftOut) {
@@ -144,7 +161,7 @@ void ListBuilder::AddAddressEntry(IDispatch* myRep, BuilderView& view, LeftOut& 
     } else {
         return;  // fax and other address types are no members
     }
-    CountOutcome(table_.AddListEntry(displayName, givenName, surname, address, view), leftOut);
+    AddMember(displayName, givenName, surname, address, view, leftOut);
 }
 
 }  // namespace orvalis

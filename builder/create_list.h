@@ -1,7 +1,9 @@
 #pragma once
-// "Create List": the address-book dialog of the window's CDO session, and the expansion of
-// every picked recipient (a distribution list one level deep) into the member table.
-// Everything is late-bound by name, so any CDO version (and the stand-in) will do.
+// "Create List": the address-book dialog, and the expansion of every picked recipient (a
+// distribution list one level deep) into the member table. The address book is CDO's where
+// CDO is installed, and otherwise the mail client's own (its namespace's Select Names dialog);
+// the two differ only in how they reach the entries. Everything is late-bound by name, so
+// any client or CDO version (and the stand-ins) will do.
 #include <windows.h>
 #include <ole2.h>
 #include <wrl/client.h>
@@ -31,6 +33,12 @@ public:
     virtual void ProcessMessages() = 0;             // let pending window messages run once
 };
 
+// Which address book a window's session is.
+enum class AddressBook {
+    Cdo,     // a logged-on CDO session
+    Client,  // the mail client's own namespace
+};
+
 // The list builder's state, owned by the window object for its whole life.
 class ListBuilder {
 public:
@@ -46,7 +54,7 @@ public:
     // may be null: then the dialog counts as failed), and adds every recipient of the
     // selection, or of the previous one when the dialog fails. Never throws; returns what
     // was left out of this run.
-    LeftOut CreateList(IDispatch* mySession, BuilderView& view);
+    LeftOut CreateList(IDispatch* mySession, BuilderView& view, AddressBook book = AddressBook::Cdo);
 
     // Adds one picked recipient: a distribution list (display type 1 or 5) as its members,
     // anything else as its own address entry. A member that fails is skipped and the rest
@@ -58,11 +66,25 @@ public:
     // view threw; a table that is full or an entry without address is counted in leftOut.
     void AddAddressEntry(IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
 
+    // The same for a recipient and an entry of the mail client's own address book: Exchange
+    // lists and contact groups are expanded, Exchange users and lists give their primary SMTP
+    // address.
+    void AddClientRecipient(IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
+    void AddClientEntry(IDispatch* entry, BuilderView& view, LeftOut& leftOut);
+
 private:
+    Microsoft::WRL::ComPtr<IDispatch> PickRecipients(IDispatch* mySession, AddressBook book);
+    static Microsoft::WRL::ComPtr<IDispatch> PickClientRecipients(IDispatch* myNamespace);
+    void AddPicked(IDispatch* myRep, AddressBook book, BuilderView& view, LeftOut& leftOut);
     void ExpandList(IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
+    void ExpandClientList(IDispatch* members, BuilderView& view, LeftOut& leftOut);
+    void AddMember(const std::wstring& displayName, const std::wstring& givenName, const std::wstring& surname,
+                   const std::wstring& address, BuilderView& view, LeftOut& leftOut);
 
     MemberTable table_;
     Microsoft::WRL::ComPtr<IDispatch> myRecips_;
+    // The address book the previous selection came from: only its own code can expand it.
+    AddressBook recipsBook_ = AddressBook::Cdo;
 };
 
 }  // namespace orvalis

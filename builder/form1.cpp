@@ -3,11 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "Global.h"
 #include "dispatch.h"
 #include "form1_layout.h"
 #include "host_contract.h"
 #include "list_output.h"
+#include "module.h"
+#include "report.h"
 #include "version.h"
 
 namespace {
@@ -19,15 +20,6 @@ using Microsoft::WRL::ComPtr;
     DWORD code = GetLastError();
     orv::ThrowIfFailed(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_FUNCTION), what);
     throw orv::Error(E_FAIL, what);  // not reached: the line above always throws
-}
-
-// The module this code lives in (the add-in library, or a test program): the window class
-// belongs to it.
-HINSTANCE ThisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
 }
 
 // Once a window has stood, the module stays loaded for the life of the process: the window
@@ -82,60 +74,40 @@ Dpi ScreenDpi() {
 
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
+// CDO is not installed: its ProgID or its class is not registered. Any other failure to make
+// the session (a server that fails to start, say) is CDO's own and stays the load's failure.
+bool CdoNotInstalled(const orv::Error& e) {
+    return e.hr() == orv::RuntimeError(429) || e.hr() == REGDB_E_CLASSNOTREG;
+}
+
 std::wstring VersionLine() {
     return form1::kVersionPrefix + std::to_wstring(ORVALIS_VERSION_MAJOR) + L"." +
            std::to_wstring(ORVALIS_VERSION_MINOR) + L"." + std::to_wstring(ORVALIS_VERSION_REVISION);
 }
 
-// "Error 429: ..." for the run-time numbers, "Error 0x80040154: ..." for other HRESULTs.
-std::wstring ErrorLine(const orv::Error& e) {
-    wchar_t number[16];
-    if ((static_cast<unsigned long>(e.hr()) & 0xFFFF0000u) == 0x800A0000u) wsprintfW(number, L"%ld", e.number());
-    else wsprintfW(number, L"0x%08lX", static_cast<unsigned long>(e.hr()));
-    return form1::kErrorLine + std::wstring(number) + L": " + e.description();
-}
-
-void ShowMessage(HWND owner, const std::wstring& text, UINT icon) noexcept {
-    MessageBoxW(owner, text.c_str(), form1::kCaption, MB_OK | icon | (owner ? 0 : MB_SETFOREGROUND));
-}
-
-void ShowFailure(HWND owner, const wchar_t* what, const orv::Error& e) noexcept {
-    try {
-        ShowMessage(owner, std::wstring(what) + L"\r\n\r\n" + ErrorLine(e), MB_ICONEXCLAMATION);
-    } catch (...) {
-        MessageBoxW(owner, what, form1::kCaption, MB_OK | MB_ICONEXCLAMATION);
-    }
-}
-
-// Every exception as the one error type, for the message that reports it.
-orv::Error AsError(std::exception_ptr p) {
-    try {
-        std::rethrow_exception(p);
-    } catch (const orv::Error& e) {
-        return e;
-    } catch (const std::bad_alloc&) {
-        return orv::Error(E_OUTOFMEMORY, orv::SystemMessage(E_OUTOFMEMORY));
-    } catch (...) {
-        return orv::Error(E_UNEXPECTED, orv::SystemMessage(E_UNEXPECTED));
-    }
+// The builder window whose message a hook sees, if any: the window of our class that
+// holds it, found through the window itself rather than through state of our own.
+Form1* FormOf(HWND hwnd) {
+    HWND top = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
+    wchar_t name[32];
+    if (!top || !GetClassNameW(top, name, 32) || lstrcmpW(name, form1::kWindowClass) != 0) return nullptr;
+    if (reinterpret_cast<HINSTANCE>(GetClassLongPtrW(top, GCLP_HMODULE)) != orv::ThisModule()) return nullptr;
+    return reinterpret_cast<Form1*>(GetWindowLongPtrW(top, DWLP_USER));
 }
 
 }  // namespace
 
-Form1& Form1::Instance() {
-    static Form1* const instance = new Form1;
-    return *instance;
-}
+Form1::Form1(std::function<void()> disconnectSelf) : disconnectSelf_(std::move(disconnectSelf)) {}
 
 HWND Form1::List1() const { return Control(form1::kList1); }
 
-HWND Form1::hWnd() {
-    if (!IsLoaded()) Load();
+HWND Form1::hWnd(IDispatch* hostApplication) {
+    if (!IsLoaded()) Load(hostApplication);
     return hwnd_;
 }
 
-void Form1::Show() {
-    HWND w = hWnd();
+void Form1::Show(IDispatch* hostApplication) {
+    HWND w = hWnd(hostApplication);
     bool wasHidden = !IsWindowVisible(w);
     ShowWindow(w, SW_SHOWNORMAL);
     SetForegroundWindow(w);
@@ -149,7 +121,7 @@ void Form1::Unload() {
     try {
         failure = RunUnloadStep();
     } catch (...) {
-        failure = AsError(std::current_exception());
+        failure = orv::CurrentError();
     }
     DestroyTheWindow();
     unloading_ = false;
@@ -159,13 +131,13 @@ void Form1::Unload() {
 // A load that fails is reported here, where the reason is known, and leaves nothing behind:
 // no half-made window and no session that never logged on. The next handle request or Show
 // tries again from the start, so a user who fixes the address book needn't restart the host.
-void Form1::Load() {
+void Form1::Load(IDispatch* hostApplication) {
     try {
         CreateTheWindow();
-        RunLoadStep();
+        RunLoadStep(hostApplication);
     } catch (...) {
-        orv::Error failure = AsError(std::current_exception());
-        ShowFailure(nullptr, form1::kLoadFailed, failure);
+        orv::Error failure = orv::CurrentError();
+        orvalis::ShowFailure(nullptr, form1::kLoadFailed, failure);
         DestroyTheWindow();
         mySession_.Reset();
         throw failure;
@@ -173,7 +145,7 @@ void Form1::Load() {
 }
 
 void Form1::CreateTheWindow() {
-    HINSTANCE module = ThisModule();
+    HINSTANCE module = orv::ThisModule();
     PinThisModule();
     RegisterWindowClass(module);
     std::vector<WORD> dialog = WindowTemplate();
@@ -189,7 +161,7 @@ void Form1::CreateTheWindow() {
 }
 
 void Form1::CreateControls() {
-    HINSTANCE module = ThisModule();
+    HINSTANCE module = orv::ThisModule();
     auto font = static_cast<WPARAM>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
     if (!font) font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     Dpi dpi = ScreenDpi();
@@ -231,20 +203,41 @@ void Form1::SetVersionCaption(const std::wstring& caption) {
     SetWindowPos(label, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The version line first, then a new session that joins the mail client's own logon.
-void Form1::RunLoadStep() {
+// The version line first, then a new CDO session that joins the mail client's own logon;
+// where CDO isn't installed at all, the client's own address book instead.
+void Form1::RunLoadStep(IDispatch* hostApplication) {
     SetVersionCaption(VersionLine());
-    mySession_ = orv::QueryAs<IDispatch>(orv::CreateObject(contract::kCdoProgId, contract::IID_CdoSession).Get(),
-                                            contract::IID_CdoSession);
+    sessionKind_ = orvalis::AddressBook::Cdo;
+    ComPtr<IUnknown> created;
+    try {
+        created = orv::CreateObject(contract::kCdoProgId, contract::IID_CdoSession);
+    } catch (const orv::Error& e) {
+        if (!CdoNotInstalled(e)) throw;
+        return OpenClientAddressBook(hostApplication, e);
+    }
+    mySession_ = orv::QueryAs<IDispatch>(created.Get(), contract::IID_CdoSession);
     orv::Call(mySession_.Get(), L"Logon",
               {orv::Named(L"ShowDialog", orv::Variant::Bool(false)), orv::Named(L"NewSession", orv::Variant::Bool(false))});
+}
+
+// The client's namespace, from the application the client handed this connection: objects
+// reached from it raise no security prompts. Its session is the client's, already logged on.
+// A client of CDO's own era has no Select Names dialog in its object model; there the load
+// fails as it always has without CDO.
+void Form1::OpenClientAddressBook(IDispatch* hostApplication, const orv::Error& cdoFailure) {
+    if (!hostApplication) throw cdoFailure;
+    ComPtr<IDispatch> ns = orv::GetObj(hostApplication, L"GetNamespace", {orv::Variant::Str(L"MAPI")});
+    if (!orv::HasMember(ns.Get(), L"GetSelectNamesDialog")) throw cdoFailure;
+    mySession_ = ns;
+    sessionKind_ = orvalis::AddressBook::Client;
 }
 
 // Every step runs whatever happened before it: a session that can't log off (or never
 // logged on) is still released, and the add-in still leaves the host. Only a failed
 // disconnection is worth telling the user; it is handed back.
 std::optional<orv::Error> Form1::RunUnloadStep() {
-    if (mySession_) {
+    // The client's own session is not ours to end: its namespace is only let go.
+    if (mySession_ && sessionKind_ == orvalis::AddressBook::Cdo) {
         try {
             orv::Call(mySession_.Get(), L"Logoff");
         } catch (...) {
@@ -252,9 +245,9 @@ std::optional<orv::Error> Form1::RunUnloadStep() {
     }
     mySession_.Reset();
     try {
-        Global::DisconnectSelf();
+        if (disconnectSelf_) disconnectSelf_();
     } catch (...) {
-        return AsError(std::current_exception());
+        return orv::CurrentError();
     }
     return std::nullopt;
 }
@@ -307,7 +300,7 @@ void Form1::OnClose() noexcept {
     try {
         Unload();
     } catch (...) {
-        ShowFailure(nullptr, form1::kDisconnectFailed, AsError(std::current_exception()));
+        orvalis::ShowCurrentFailure(nullptr, form1::kDisconnectFailed);
     }
 }
 
@@ -322,7 +315,7 @@ void Form1::OnCommand(int id) noexcept {
             default: break;
         }
     } catch (...) {
-        ShowFailure(hwnd_, form1::kCommandFailed, AsError(std::current_exception()));
+        orvalis::ShowCurrentFailure(hwnd_, form1::kCommandFailed);
     }
 }
 
@@ -337,8 +330,8 @@ void Form1::CreateList() {
     } running(creatingList_);
     // Held for the run: a close while the address book is open releases only the window's own.
     ComPtr<IDispatch> session = mySession_;
-    orvalis::LeftOut leftOut = builder_.CreateList(session.Get(), *this);
-    if (leftOut.total() > 0) ShowMessage(hwnd_, orvalis::DescribeLeftOut(leftOut), MB_ICONINFORMATION);
+    orvalis::LeftOut leftOut = builder_.CreateList(session.Get(), *this, sessionKind_);
+    if (leftOut.total() > 0) orvalis::ShowNotice(hwnd_, orvalis::DescribeLeftOut(leftOut));
 }
 
 bool Form1::OnSetCursor() {
@@ -385,17 +378,18 @@ void Form1::ProcessMessages() {
 // Runs before the host's loop dispatches a message: keys meant for this window go through
 // the dialog manager, which then swallows those it used.
 LRESULT CALLBACK Form1::DialogKeysHook(int code, WPARAM wp, LPARAM lp) {
-    Form1& self = Instance();
-    HHOOK hook = self.keyboardHook_;
     if (code == HC_ACTION && wp == PM_REMOVE) {
         auto* msg = reinterpret_cast<MSG*>(lp);
-        HWND w = self.hwnd_;
-        if (w && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && (msg->hwnd == w || IsChild(w, msg->hwnd)) &&
-            IsDialogMessageW(w, msg)) {
-            msg->message = WM_NULL;
-            msg->wParam = 0;
-            msg->lParam = 0;
+        if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+            Form1* self = FormOf(msg->hwnd);
+            HWND w = self ? self->hwnd_ : nullptr;
+            if (w && IsDialogMessageW(w, msg)) {
+                msg->message = WM_NULL;
+                msg->wParam = 0;
+                msg->lParam = 0;
+            }
         }
     }
-    return CallNextHookEx(hook, code, wp, lp);
+    // The hook handle is ignored here by every Windows since NT.
+    return CallNextHookEx(nullptr, code, wp, lp);
 }

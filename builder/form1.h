@@ -7,6 +7,7 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,16 +18,20 @@
 
 class Form1 final : public orvalis::BuilderView {
 public:
-    // The one window object, made on first use. Never destroyed: not by a close, and not at
-    // process exit, where releasing COM objects from a static destructor could crash the host.
-    static Form1& Instance();
+    // The add-in shell makes the one window object (and never destroys it: not by a close, and
+    // not at process exit, where releasing COM objects from a static destructor could crash the
+    // host). disconnectSelf is what the unload step calls to make the add-in leave the host.
+    explicit Form1(std::function<void()> disconnectSelf);
 
     // The window's handle; loads the window hidden first when it isn't loaded. A failed load
     // step has been shown to the user in a message box and throws orv::Error; the window is
-    // then not loaded.
-    HWND hWnd();
-    // Loads the window if needed and shows it modeless, with no owner window.
-    void Show();
+    // then not loaded. hostApplication is the mail client's application of the connection that
+    // asks: where CDO isn't installed, the load step takes the client's own address book from
+    // it. It is used for the load step only.
+    HWND hWnd(IDispatch* hostApplication = nullptr);
+    // Loads the window if needed (hostApplication as for hWnd) and shows it modeless, with no
+    // owner window.
+    void Show(IDispatch* hostApplication = nullptr);
     // When loaded: runs the unload step (log off, release the session, DisconnectSelf) and
     // closes the window. The window closes in any case; a failure of DisconnectSelf is then
     // thrown as orv::Error. Nothing happens when the window isn't loaded.
@@ -35,7 +40,9 @@ public:
 
     // For the add-in shell and the tests.
     orvalis::ListBuilder& Builder() { return builder_; }
+    // The CDO session, or the mail client's namespace where CDO isn't installed.
     IDispatch* Session() const { return mySession_.Get(); }
+    orvalis::AddressBook SessionKind() const { return sessionKind_; }
     HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
     HWND List1() const;
     int MousePointer() const { return mousePointer_; }
@@ -50,13 +57,12 @@ public:
     Form1& operator=(const Form1&) = delete;
 
 private:
-    Form1() = default;
-    ~Form1() = default;
 
-    void Load();
+    void Load(IDispatch* hostApplication);
     void CreateTheWindow();
     void CreateControls();
-    void RunLoadStep();
+    void RunLoadStep(IDispatch* hostApplication);
+    void OpenClientAddressBook(IDispatch* hostApplication, const orv::Error& cdoFailure);
     void SetVersionCaption(const std::wstring& caption);
     std::optional<orv::Error> RunUnloadStep();
     void DestroyTheWindow() noexcept;
@@ -69,12 +75,14 @@ private:
     bool OnSetCursor();
     void CreateList();
 
+    std::function<void()> disconnectSelf_;
     HWND hwnd_ = nullptr;
     HHOOK keyboardHook_ = nullptr;
     bool unloading_ = false;
     bool creatingList_ = false;
     int mousePointer_ = 0;
     Microsoft::WRL::ComPtr<IDispatch> mySession_;
+    orvalis::AddressBook sessionKind_ = orvalis::AddressBook::Cdo;
     orvalis::ListBuilder builder_;
     // CommonDialog1 lives as long as the loaded window, and as long as a handler still uses it:
     // the host may unload the window while its Save As dialog is open.

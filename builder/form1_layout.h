@@ -59,7 +59,8 @@ inline constexpr ControlLayout kControls[] = {
     {kLblVersion, L"Static", L"Version", kLabelStyle, 0, 120, 4800, 525, 195},
 };
 
-// The version line: this text, then major.minor.revision.
+// The version line: this text, then major.minor.revision. "Orvalise" is how the line has
+// always been spelled; users and their documentation know it so.
 inline constexpr wchar_t kVersionPrefix[] = L"Orvalise Utility version ";
 
 // Message boxes. Each failure text is followed by a blank line and "Error <n>: <description>".
@@ -68,6 +69,10 @@ inline constexpr wchar_t kLoadFailed[] =
 inline constexpr wchar_t kDisconnectFailed[] =
     L"The list builder's window is closed, but the add-in could not disconnect itself from the mail client.";
 inline constexpr wchar_t kCommandFailed[] = L"The list builder could not finish this command.";
+inline constexpr wchar_t kClipboardFailed[] = L"The list could not be copied to the clipboard.";
+inline constexpr wchar_t kSaveFailed[] = L"The list could not be saved.";
+inline constexpr wchar_t kSaveFailedAs[] = L"The list could not be saved as\r\n";  // then the path
+inline constexpr wchar_t kHelpFailed[] = L"Help could not be opened.";
 inline constexpr wchar_t kErrorLine[] = L"Error ";
 
 }  // namespace form1

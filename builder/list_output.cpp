@@ -8,20 +8,22 @@
 #include <string>
 
 #include "error.h"
+#include "form1_layout.h"
 #include "list_text.h"
+#include "report.h"
 #include "version.h"
 
 namespace orvalis {
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"Orvalis Address Book Utility";
-
 // What Save List asks of the Save As dialog: confirm an overwrite, leave the current folder
 // alone, and refuse a read-only file or folder.
 constexpr long kSaveFlags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN;
 constexpr wchar_t kSaveFilter[] = L"All Files (*.*)|*.*|Text Files (*.txt)|*.txt";
 constexpr int kTextFilesIndex = 2;
+// Passed on as the help button has always passed it, although WinHelp defines no command 15:
+// the viewer decides what it shows.
 constexpr int16_t kHelpCommand = 15;
 
 // Another program may hold the clipboard for a moment (a clipboard viewer reading it):
@@ -46,36 +48,6 @@ struct ClipboardOpen {
     ClipboardOpen& operator=(const ClipboardOpen&) = delete;
     ~ClipboardOpen() { CloseClipboard(); }
 };
-
-std::wstring ReasonFor(DWORD error) {
-    std::wstring text = orv::SystemMessage(static_cast<HRESULT>(error));
-    if (!text.empty()) return text;
-    wchar_t buf[48];
-    wsprintfW(buf, L"System error %lu.", static_cast<unsigned long>(error));
-    return buf;
-}
-
-void ShowFailure(HWND owner, const std::wstring& what, const std::wstring& reason) noexcept {
-    try {
-        const std::wstring text = what + L"\r\n\r\n" + reason;
-        MessageBoxW(owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
-    } catch (...) {
-        MessageBoxW(owner, what.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
-    }
-}
-
-// The reason an exception carries, for the user.
-std::wstring CurrentReason() noexcept {
-    try {
-        throw;
-    } catch (const orv::Error& e) {
-        return e.description();
-    } catch (const std::bad_alloc&) {
-        return ReasonFor(ERROR_NOT_ENOUGH_MEMORY);
-    } catch (...) {
-        return L"Unexpected error.";
-    }
-}
 
 // Opens the clipboard for owner, waiting briefly while another program holds it.
 DWORD OpenClipboardFor(HWND owner) {
@@ -111,13 +83,10 @@ DWORD PutClipboardText(HWND owner, const std::wstring& text) {
 // its default character.
 std::string ToAnsi(const std::wstring& text) {
     if (text.empty()) return std::string();
-    if (text.size() > static_cast<size_t>(INT_MAX)) orv::Raise(HRESULT_FROM_WIN32(ERROR_ARITHMETIC_OVERFLOW), ReasonFor(ERROR_ARITHMETIC_OVERFLOW));
+    if (text.size() > static_cast<size_t>(INT_MAX)) throw orv::Win32Error(ERROR_ARITHMETIC_OVERFLOW);
     const int chars = static_cast<int>(text.size());
     const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), chars, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        const DWORD error = GetLastError();
-        orv::Raise(HRESULT_FROM_WIN32(error), ReasonFor(error));
-    }
+    if (size <= 0) throw orv::Win32Error(GetLastError());
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), chars, &bytes[0], size, nullptr, nullptr);
     return bytes;
@@ -176,8 +145,13 @@ DWORD ReplaceFileContents(const std::wstring& path, const std::string& bytes) {
     return error;
 }
 
-std::wstring SaveFailureText(const std::wstring& path) {
-    return path.empty() ? std::wstring(L"The list could not be saved.") : L"The list could not be saved as\r\n" + path;
+// The save's failure, naming the file where there is one.
+void ShowSaveFailure(HWND owner, const std::wstring& path, const orv::Error& e) noexcept {
+    try {
+        if (!path.empty()) return ShowFailure(owner, (form1::kSaveFailedAs + path).c_str(), e);
+    } catch (...) {
+    }
+    ShowFailure(owner, form1::kSaveFailed, e);
 }
 
 }  // namespace
@@ -186,9 +160,9 @@ void CopyToClipboard(HWND owner, const MemberTable& table) {
     try {
         if (table.memberCount() == 0) return;
         if (DWORD error = PutClipboardText(owner, BuildListText(table)))
-            ShowFailure(owner, L"The list could not be copied to the clipboard.", ReasonFor(error));
+            ShowFailure(owner, form1::kClipboardFailed, orv::Win32Error(error));
     } catch (...) {
-        ShowFailure(owner, L"The list could not be copied to the clipboard.", CurrentReason());
+        ShowCurrentFailure(owner, form1::kClipboardFailed);
     }
 }
 
@@ -196,9 +170,13 @@ bool WriteListFile(HWND owner, const std::wstring& path, const MemberTable& tabl
     try {
         const DWORD error = ReplaceFileContents(path, ToAnsi(BuildListText(table)));
         if (!error) return true;
-        ShowFailure(owner, SaveFailureText(path), ReasonFor(error));
+        ShowSaveFailure(owner, path, orv::Win32Error(error));
     } catch (...) {
-        ShowFailure(owner, SaveFailureText(path), CurrentReason());
+        try {
+            ShowSaveFailure(owner, path, orv::CurrentError());
+        } catch (...) {
+            ShowCurrentFailure(owner, form1::kSaveFailed);
+        }
     }
     return false;
 }
@@ -218,7 +196,7 @@ void SaveList(HWND owner, const MemberTable& table, CommonDialog& dlg) {
         }
         WriteListFile(owner, dlg.FileName, table);
     } catch (...) {
-        ShowFailure(owner, SaveFailureText(std::wstring()), CurrentReason());
+        ShowCurrentFailure(owner, form1::kSaveFailed);
     }
 }
 
@@ -228,7 +206,7 @@ void ShowHelpFile(HWND owner, CommonDialog& dlg) {
         dlg.HelpCommand = kHelpCommand;
         dlg.ShowHelp();
     } catch (...) {
-        ShowFailure(owner, L"Help could not be opened.", CurrentReason());
+        ShowCurrentFailure(owner, form1::kHelpFailed);
     }
 }
 

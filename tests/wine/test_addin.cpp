@@ -79,14 +79,14 @@ class AddinTest : public testing::Test {
 protected:
     void SetUp() override { Load(L""); }
     void TearDown() override {
-        if (Form1::Instance().IsLoaded()) {
+        if (Global::TheForm1().IsLoaded()) {
             try {
-                Form1::Instance().Unload();
+                Global::TheForm1().Unload();
             } catch (const orv::Error&) {
             }
         }
         addin_.Reset();
-        Global::hostApp.Reset();
+        Global::EmptyHostApp();
         simclient::LoadScenario(L"{\"host\":{}}");
         for (const wchar_t* kind : {L"Explorer", L"CommandBars", L"CommandBar", L"Controls", L"Control", L"COMAddIn"})
             EXPECT_EQ(0, simclient::LiveObjects(kind)) << kind << "\n" << simclient::LiveReport();
@@ -116,12 +116,12 @@ TEST_F(AddinTest, ModeZeroShowsTheWindowAndEveryOtherModeInstalls) {
     for (const auto& row : rows) {
         Load(L"");
         auto sentinel = orv::CreateObject(L"Outlook.Application", IID_IDispatch);
-        Global::hostApp = orv::QueryAs<IDispatch>(sentinel.Get(), IID_IDispatch);
+        Global::SetHostApp(orv::QueryAs<IDispatch>(sentinel.Get(), IID_IDispatch).Get());
         size_t helpBefore = help_.Requests().size();
 
         ASSERT_EQ(S_OK, Connect(row.mode)) << row.mode;
-        EXPECT_TRUE(Form1::Instance().IsLoaded()) << row.mode;
-        EXPECT_EQ(!row.installs, IsWindowVisible(Form1::Instance().hWnd()) != FALSE) << row.mode;
+        EXPECT_TRUE(Global::TheForm1().IsLoaded()) << row.mode;
+        EXPECT_EQ(!row.installs, IsWindowVisible(Global::TheForm1().hWnd()) != FALSE) << row.mode;
         ASSERT_EQ(helpBefore + (row.installs ? 1 : 0), help_.Requests().size()) << row.mode;
         if (row.installs) {
             const auto& r = help_.Requests().back();
@@ -131,9 +131,11 @@ TEST_F(AddinTest, ModeZeroShowsTheWindowAndEveryOtherModeInstalls) {
         }
         EXPECT_EQ(row.installs ? 4 : 0, Object().HeldReferences()) << row.mode;
         EXPECT_EQ(row.installs ? 2u : 0u, LogLines(L".Add(").size()) << row.mode;
-        if (!row.installs) EXPECT_EQ(sentinel.Get(), Global::hostApp.Get()) << "hostApp untouched";
+        if (!row.installs) {
+            EXPECT_EQ(sentinel.Get(), Global::hostApp()) << "hostApp untouched";
+        }
         EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_UserClosed, &custom_));
-        Form1::Instance().Unload();
+        Global::TheForm1().Unload();
     }
 }
 
@@ -220,8 +222,10 @@ TEST_F(AddinTest, FailuresReachTheHostWithWhatWasDoneBeforeThem) {
         EXPECT_TRUE(Contains(simclient::Log(), std::wstring(L"\"") + row.description + L"\"")) << simclient::Log();
         EXPECT_EQ(row.adds, LogLines(L".Add(").size()) << row.label;
         EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
-        EXPECT_NE(nullptr, Global::hostApp.Get()) << "hostApp stays set: " << row.label;
-        if (row.adds == 0) EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L"CommandBars.Item(")) << row.label;
+        EXPECT_NE(nullptr, Global::hostApp()) << "hostApp stays set: " << row.label;
+        if (row.adds == 0) {
+            EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L"CommandBars.Item(")) << row.label;
+        }
         EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
     }
 }
@@ -288,10 +292,10 @@ TEST_F(AddinTest, DisconnectionAndShutdownLetGoOfEverything) {
 
         EXPECT_EQ(S_OK, row.call(addin_.Get(), &custom_)) << row.label;
         EXPECT_EQ(0, Object().HeldReferences()) << row.label;
-        EXPECT_EQ(nullptr, Global::hostApp.Get()) << row.label;
+        EXPECT_EQ(nullptr, Global::hostApp()) << row.label;
         for (const wchar_t* kind : {L"CommandBars", L"CommandBar", L"Control"})
             EXPECT_EQ(0, simclient::LiveObjects(kind)) << row.label << " " << kind;
-        EXPECT_EQ(!row.unloads, Form1::Instance().IsLoaded()) << row.label;
+        EXPECT_EQ(!row.unloads, Global::TheForm1().IsLoaded()) << row.label;
         EXPECT_EQ(row.unloads ? 1u : 0u, LogLines(L"Session.Logoff()").size()) << row.label;
         // The unload step's DisconnectSelf switched the add-in off, calling back into us.
         EXPECT_EQ(row.unloads ? 1u : 0u, LogLines(L"AddIn[Orvalis.UnitUnderTest].OnDisconnection(mode 1)").size()) << row.label;
@@ -320,7 +324,7 @@ TEST_F(AddinTest, ObjectOutlivesTheHostsReleaseInsideItsOwnOperation) {
         EXPECT_EQ(S_OK, row.call(raw, &custom_)) << row.label;
         EXPECT_EQ(1u, LogLines(L"AddIn[Orvalis.UnitUnderTest].OnDisconnection(mode 1)").size()) << simclient::Log();
         EXPECT_EQ(0, server::ModuleLocks()) << row.label;
-        EXPECT_EQ(nullptr, Global::hostApp.Get()) << row.label;
+        EXPECT_EQ(nullptr, Global::hostApp()) << row.label;
     }
 }
 
@@ -339,7 +343,7 @@ TEST_F(AddinTest, CallsByNameReachTheOperationsAndErrorsAreReported) {
     EXCEPINFO excep{};
     EXPECT_EQ(S_OK, addin_->Invoke(ids[0], IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, &excep, nullptr));
     EXPECT_EQ(0, Object().HeldReferences());
-    EXPECT_EQ(nullptr, Global::hostApp.Get());
+    EXPECT_EQ(nullptr, Global::hostApp());
     SafeArrayDestroy(custom);
 
     ComPtr<ISupportErrorInfo> support;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Global.h"
 #include "form1.h"
 #include "form1_layout.h"
 #include "clipboard_files.h"
@@ -88,7 +89,7 @@ protected:
         orvtest::Pump(20);
         simclient::LoadScenario(L"{}");
     }
-    Form1& form = Form1::Instance();
+    Form1& form = Global::TheForm1();
     orvtest::DialogWatcher boxes;
 };
 
@@ -144,7 +145,7 @@ struct AtTheBox {
     long liveSessions = 0;
     static void Look(HWND, void* self) {
         auto* at = static_cast<AtTheBox*>(self);
-        Form1& form = Form1::Instance();
+        Form1& form = Global::TheForm1();
         ++at->boxes;
         at->versionLine = form.IsLoaded() ? orvtest::WindowText(form.Control(form1::kLblVersion)) : L"<not loaded>";
         at->sessionHeld = form.Session() != nullptr;
@@ -441,10 +442,10 @@ struct UnloadDuringSave {
         KillTimer(nullptr, id);
         current->dialog = OpenDialog();
         try {
-            Form1::Instance().Unload();
+            Global::TheForm1().Unload();
         } catch (const orv::Error&) {
         }
-        current->unloaded = !Form1::Instance().IsLoaded();
+        current->unloaded = !Global::TheForm1().IsLoaded();
         // Should the dialog have outlived its owner, nothing waits on it.
         if (HWND left = OpenDialog()) PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
     }
@@ -457,7 +458,7 @@ UnloadDuringSave* UnloadDuringSave::current = nullptr;
 
 TEST(Form1Shutdown, UnloadWhileTheSaveAsDialogIsOpenEndsTheSaveQuietly) {
     simclient::LoadScenario(kScenario);
-    Form1& form = Form1::Instance();
+    Form1& form = Global::TheForm1();
     form.hWnd();
     form.Builder().table().Reset();
     form.Builder().table().AddListEntry(L"Ann Lee", L"", L"", L"ann@example.com", form);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Global.h"
 #include "form1.h"
 #include "form1_layout.h"
 #include "clipboard_files.h"
@@ -101,12 +102,12 @@ protected:
     }
     void TearDown() override {
         try {
-            Form1::Instance().Unload();
+            Global::TheForm1().Unload();
         } catch (const orv::Error&) {
         }
         orvtest::Pump(50);
     }
-    Form1& form = Form1::Instance();
+    Form1& form = Global::TheForm1();
     orvtest::DialogWatcher boxes;
     int dpiX_ = 0, dpiY_ = 0;
 };

@@ -94,8 +94,8 @@ public:
     HRESULT STDMETHODCALLTYPE OnConnection(IDispatch*, LONG, IDispatch*, SAFEARRAY**) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDisconnection(LONG mode, SAFEARRAY**) override {
         disconnections.push_back(mode);
-        hostAppHeldAtDisconnection = Global::hostApp != nullptr;
-        Global::hostApp.Reset();
+        hostAppHeldAtDisconnection = Global::hostApp() != nullptr;
+        Global::EmptyHostApp();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override { return S_OK; }
@@ -114,15 +114,15 @@ TEST(DisconnectSelf, MakesTheApplicationOnceAndOnlyWhenItCanBeMade) {
     } catch (const orv::Error& e) {
         EXPECT_EQ(static_cast<HRESULT>(0x80080005), e.hr());
     }
-    EXPECT_EQ(nullptr, Global::hostApp.Get());
+    EXPECT_EQ(nullptr, Global::hostApp());
 
     simclient::ClearLog();
     Global::DisconnectSelf();
-    IDispatch* first = Global::hostApp.Get();
+    IDispatch* first = Global::hostApp();
     ASSERT_NE(nullptr, first);
-    Global::hostApp.Reset();  // as a disconnection leaves it
+    Global::EmptyHostApp();  // as a disconnection leaves it
     Global::DisconnectSelf();
-    EXPECT_EQ(first, Global::hostApp.Get()) << "hostApp is the same createdApp again";
+    EXPECT_EQ(first, Global::hostApp()) << "hostApp is the same createdApp again";
     EXPECT_EQ(1, Count(simclient::Log(), L"CreateInstance Outlook.Application")) << simclient::Log();
 }
 
@@ -146,7 +146,7 @@ TEST(DisconnectSelf, SwitchesOffTheFirstAddInDescribedExactlySo) {
         EXPECT_NO_THROW(Global::DisconnectSelf());
         EXPECT_EQ(row.connectedAfter, ConnectedFlags());
         EXPECT_EQ(Count(row.connectedAfter, L"0"), SwitchOffs(simclient::Log())) << simclient::Log();
-        Global::hostApp.Reset();
+        Global::EmptyHostApp();
     }
 }
 
@@ -157,7 +157,7 @@ TEST(DisconnectSelf, SurvivesTheHostEmptyingHostAppBeforeThePutReturns) {
     Global::DisconnectSelf();
     EXPECT_EQ(std::vector<LONG>{1}, addIn.disconnections) << "disconnected once, by the user's side";
     EXPECT_TRUE(addIn.hostAppHeldAtDisconnection);
-    EXPECT_EQ(nullptr, Global::hostApp.Get()) << "what the disconnection emptied stays empty";
+    EXPECT_EQ(nullptr, Global::hostApp()) << "what the disconnection emptied stays empty";
     EXPECT_EQ(L"0", ConnectedFlags());
     simclient::HostReset();
     EXPECT_EQ(1u, addIn.refs) << "the host let go of the connect object";
@@ -185,7 +185,7 @@ TEST(DisconnectSelf, PassesFailuresToItsCaller) {
         }
         simclient::LoadScenario(LR"({"faults":[]})");
         EXPECT_EQ(row.connectedAfter, ConnectedFlags());
-        Global::hostApp.Reset();
+        Global::EmptyHostApp();
     }
 }
 

@@ -200,9 +200,10 @@ TEST_F(ListOutput, FailedSaveReportsOnceAndChangesNothing) {
         bool heldOpen;
         const wchar_t* reason;
     } cases[] = {
-        {"missing folder", dir_ + L"\\missing\\list.txt", false, false, L"Path not found."},
-        {"read-only file", target, true, false, L"Access denied."},
-        {"file held open elsewhere", target, false, true, L"Access denied."},  // Windows says "sharing violation"
+        {"missing folder", dir_ + L"\\missing\\list.txt", false, false, L"Error 0x80070003: Path not found."},
+        {"read-only file", target, true, false, L"Error 0x80070005: Access denied."},
+        // Windows says "sharing violation"
+        {"file held open elsewhere", target, false, true, L"Error 0x80070005: Access denied."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -252,7 +253,7 @@ TEST_F(ListOutput, ReadOnlyFileChosenInTheDialogKeepsItsContents) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ("old list\r\n", FileBytes(path));
     EXPECT_EQ(std::vector<std::wstring>{L"locked.txt"}, FilesIn(dir_));
-    const std::wstring ours = L"Orvalis Address Book Utility|The list could not be saved as\r\n" + path + L"\r\n\r\nAccess denied.";
+    const std::wstring ours = L"Orvalis Address Book Utility|The list could not be saved as\r\n" + path + L"\r\n\r\nError 0x80070005: Access denied.";
     if (dlg.FileName == path) EXPECT_EQ(ours, saved.boxes.back());
     else EXPECT_EQ(0, std::count(saved.boxes.begin(), saved.boxes.end(), ours));
 }

@@ -210,9 +210,10 @@ TEST_F(Registration, AnotherWorkingDesignerLibraryIsNeitherReplacedNorRemoved) {
         ASSERT_EQ(0u, Regsvr32(L"/u")) << row.label;
         EXPECT_EQ(row.leftAs, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0\\0\\win32", nullptr).value_or(L""))
             << row.label;
-        if (std::wstring(row.version) == L"1.1")
+        if (std::wstring(row.version) == L"1.1") {
             EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1\\0\\win32", nullptr).value_or(L""))
                 << "unregistering removed a library we didn't write";
+        }
     }
 }
 
