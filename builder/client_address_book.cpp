@@ -65,24 +65,17 @@ void ListBuilder::AddClientRecipient(IDispatch* myRep, BuilderView& view, LeftOu
 }
 
 void ListBuilder::ExpandClientList(IDispatch* members, BuilderView& view, LeftOut& leftOut) {
-    // The count is read once; a member that fails is skipped and the list goes on.
-    const int32_t n = orv::ToLong(orv::Get(members, L"Count"));
-    for (int64_t i = 1; i <= n; ++i) {
-        try {
-            ComPtr<IDispatch> member = orv::GetObj(members, L"Item", {Variant::I4(static_cast<int32_t>(i))});
-            AddClientEntry(member.Get(), view, leftOut);
-        } catch (...) {
-            ++leftOut.skipped;
-        }
-    }
+    ForEachMember(
+        orv::ToLong(orv::Get(members, L"Count")),
+        [&](int32_t i) { return orv::GetObj(members, L"Item", {Variant::I4(i)}); },
+        [&](IDispatch* member) { AddClientEntry(member, view, leftOut); }, leftOut);
 }
 
 void ListBuilder::AddClientEntry(IDispatch* entry, BuilderView& view, LeftOut& leftOut) {
     const std::wstring type = orv::GetString(entry, L"Type");
     std::wstring address, displayName, givenName, surname;
     if (type == L"SMTP") {
-        address = orv::GetString(entry, L"Address");
-        displayName = TrimDisplayName(orv::GetString(entry, L"Name"));
+        ReadSmtpEntry(entry, address, displayName);
     } else if (type == L"EX") {
         if (ComPtr<IDispatch> user = orv::AsObjectOrNothing(orv::Call(entry, L"GetExchangeUser"))) {
             address = orv::GetString(user.Get(), L"PrimarySmtpAddress");

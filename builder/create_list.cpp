@@ -99,6 +99,11 @@ void ListBuilder::AddPicked(IDispatch* myRep, AddressBook book, BuilderView& vie
     else AddRecips(myRep, view, leftOut);
 }
 
+void ListBuilder::ReadSmtpEntry(IDispatch* entry, std::wstring& address, std::wstring& displayName) {
+    address = orv::GetString(entry, L"Address");
+    displayName = TrimDisplayName(orv::GetString(entry, L"Name"));
+}
+
 void ListBuilder::AddMember(const std::wstring& displayName, const std::wstring& givenName, const std::wstring& surname,
                             const std::wstring& address, BuilderView& view, LeftOut& leftOut) {
     CountOutcome(table_.AddListEntry(displayName, givenName, surname, address, view), leftOut);
@@ -126,26 +131,22 @@ void ListBuilder::ExpandList(IDispatch* myRep, BuilderView& view, LeftOut& leftO
         ComPtr<IDispatch> members = orv::GetObj(entry.Get(), L"Members");
         n = orv::ToLong(orv::Get(members.Get(), L"Count"));
     }
-    // Each member is fetched afresh from the recipient by its index; one that fails is
-    // skipped and the list goes on with the next.
-    for (int64_t i = 1; i <= n; ++i) {
-        try {
+    // Each member is fetched afresh from the recipient by its index.
+    ForEachMember(
+        n,
+        [&](int32_t i) {
             ComPtr<IDispatch> entry = orv::GetObj(myRep, L"AddressEntry");
             ComPtr<IDispatch> members = orv::GetObj(entry.Get(), L"Members");
-            ComPtr<IDispatch> member = orv::GetObj(members.Get(), L"Item", {Variant::I4(static_cast<int32_t>(i))});
-            AddAddressEntry(member.Get(), view, leftOut);
-        } catch (...) {
-            ++leftOut.skipped;
-        }
-    }
+            return orv::GetObj(members.Get(), L"Item", {Variant::I4(i)});
+        },
+        [&](IDispatch* member) { AddAddressEntry(member, view, leftOut); }, leftOut);
 }
 
 void ListBuilder::AddAddressEntry(IDispatch* myRep, BuilderView& view, LeftOut& leftOut) {
     const std::wstring type = orv::GetString(myRep, L"Type");
     std::wstring address, displayName, givenName, surname;
     if (type == L"SMTP") {
-        address = orv::GetString(myRep, L"Address");
-        displayName = TrimDisplayName(orv::GetString(myRep, L"Name"));
+        ReadSmtpEntry(myRep, address, displayName);
     } else if (type == L"EX") {
         // Every field's tag is looked at, but only the three wanted values are read.
         ComPtr<IDispatch> fields = orv::GetObj(myRep, L"Fields");

@@ -8,6 +8,7 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <cstdint>
 #include <string>
 
 #include "member_table.h"
@@ -78,6 +79,20 @@ private:
     void AddPicked(IDispatch* myRep, AddressBook book, BuilderView& view, LeftOut& leftOut);
     void ExpandList(IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
     void ExpandClientList(IDispatch* members, BuilderView& view, LeftOut& leftOut);
+    // Members 1 to n (the count read once, before the loop), each fetched by its index and
+    // added; one that fails is skipped and counted, and the list goes on with the next.
+    template <class Fetch, class Add>
+    static void ForEachMember(int32_t n, Fetch fetch, Add add, LeftOut& leftOut) {
+        for (int64_t i = 1; i <= n; ++i) {
+            try {
+                add(fetch(static_cast<int32_t>(i)).Get());
+            } catch (...) {
+                ++leftOut.skipped;
+            }
+        }
+    }
+    // An SMTP entry, the same in both address books: its address and its trimmed display name.
+    static void ReadSmtpEntry(IDispatch* entry, std::wstring& address, std::wstring& displayName);
     void AddMember(const std::wstring& displayName, const std::wstring& givenName, const std::wstring& surname,
                    const std::wstring& address, BuilderView& view, LeftOut& leftOut);
 
