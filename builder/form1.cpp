@@ -74,10 +74,23 @@ Dpi ScreenDpi() {
 
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
-// CDO is not installed: its ProgID or its class is not registered. Any other failure to make
-// the session (a server that fails to start, say) is CDO's own and stays the load's failure.
-bool CdoNotInstalled(const orv::Error& e) {
-    return e.hr() == orv::RuntimeError(429) || e.hr() == REGDB_E_CLASSNOTREG;
+// CDO is installed when its ProgID names a class with a server registered for it. When it
+// is, a failure to make the session (a server that fails to start, say) is CDO's own and
+// stays the load's failure.
+bool CdoInstalled() {
+    CLSID clsid;
+    if (FAILED(CLSIDFromProgID(contract::kCdoProgId, &clsid))) return false;
+    wchar_t guid[40];
+    if (!StringFromGUID2(clsid, guid, 40)) return false;
+    for (const wchar_t* server : {L"\\InprocServer32", L"\\LocalServer32"}) {
+        const std::wstring key = L"CLSID\\" + std::wstring(guid) + server;
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
+            RegCloseKey(h);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::wstring VersionLine() {
@@ -212,7 +225,7 @@ void Form1::RunLoadStep(IDispatch* hostApplication) {
     try {
         created = orv::CreateObject(contract::kCdoProgId, contract::IID_CdoSession);
     } catch (const orv::Error& e) {
-        if (!CdoNotInstalled(e)) throw;
+        if (CdoInstalled()) throw;
         return OpenClientAddressBook(hostApplication, e);
     }
     mySession_ = orv::QueryAs<IDispatch>(created.Get(), contract::IID_CdoSession);
