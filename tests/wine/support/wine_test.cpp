@@ -1,5 +1,7 @@
 #include "wine_test.h"
 
+#include "without_cdo.h"
+
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -155,6 +157,7 @@ DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     OleInitialize(nullptr);
+    orvtest::RestoreCdoRegistration();
     int result = RUN_ALL_TESTS();
     OleUninitialize();
     return result;
