@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "dispatch.h"
+#include "clipboard_files.h"
 #include "sim_client.h"
+#include "wine_test.h"
 #include "without_cdo.h"
 
 namespace {
@@ -17,6 +19,7 @@ using orv::Variant;
 using Ptr = orv::ComPtr<IDispatch>;
 
 constexpr HRESULT kNotFound = static_cast<HRESULT>(0x8004010F);
+const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
 const CLSID kCdoSession = {0x3FA7DEA3, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
 
 // One directory for both address books: a person, a list, an SMTP address, a contact, a
@@ -65,6 +68,8 @@ std::wstring Text(IDispatch* object, const wchar_t* member) {
     return orv::ToString(v);
 }
 
+Ptr Item(const Ptr& p, const orv::Arg& index) { return orv::GetObj(p.Get(), L"Item", {index}); }
+
 bool IsNothing(const Variant& v) { return v.vt() == VT_DISPATCH && v.get().pdispVal == nullptr; }
 
 class OutlookAddressBook : public ::testing::Test {
@@ -80,7 +85,6 @@ protected:
     }
     static Ptr Dialog() { return orv::GetObj(NameSpace().Get(), L"GetSelectNamesDialog"); }
     static long Count(const Ptr& p) { return orv::ToLong(Call(p.Get(), L"Count")); }
-    static Ptr Item(const Ptr& p, const orv::Arg& index) { return orv::GetObj(p.Get(), L"Item", {index}); }
     // The address entry of the first recipient of a dialog answering with the scenario's pick.
     static Ptr Entry(const std::wstring& id) {
         simclient::LoadScenario(Scenario(L"[\"" + id + L"\"]"));
@@ -314,10 +318,92 @@ TEST_F(OutlookAddressBook, WithoutCdoTheSessionIsNotRegisteredUntilTheHelperEnds
     EXPECT_EQ(std::make_pair(S_OK, S_OK), creation());
     // A test program that died inside the helper leaves the registration aside; the next one puts it back.
     without.emplace();
-    orvtest::RestoreCdoRegistration();
+    simclient::RestoreCdoRegistration();
     EXPECT_EQ(std::make_pair(S_OK, S_OK), creation());
     without.reset();
     EXPECT_EQ(std::make_pair(S_OK, S_OK), creation());
+}
+
+// What each address book shows of the picked entries and, one level down, of a list's members:
+// "name|type|address|smtp|given|surname" lines, where the mail client's three come from its
+// Exchange user or list and CDO's from the entry's properties.
+std::wstring CdoField(const Ptr& entry, long tag) {
+    try {
+        return orv::GetString(Item(orv::GetObj(entry.Get(), L"Fields"), Variant::I4(tag)).Get(), L"Value");
+    } catch (const orv::Error&) {
+        return L"";
+    }
+}
+
+std::wstring CdoView(const Ptr& e, int depth) {
+    std::wstring type = orv::GetString(e.Get(), L"Type");
+    std::wstring line = std::wstring(depth * 2, L' ') + orv::GetString(e.Get(), L"Name") + L"|" + type + L"|" +
+                        orv::GetString(e.Get(), L"Address") + L"|";
+    if (type == L"EX") line += CdoField(e, 0x39FE001E) + L"|" + CdoField(e, 0x3A06001E) + L"|" + CdoField(e, 0x3A11001E);
+    line += L"\n";
+    if (depth == 0 && orv::ToLong(Call(e.Get(), L"DisplayType")) % 4 == 1)  // 1 or 5: a list
+        orv::ForEach(orv::GetObj(e.Get(), L"Members").Get(), [&](const Variant& m) {
+            line += CdoView(orv::AsObject(m), 1);
+            return true;
+        });
+    return line;
+}
+
+std::wstring ClientView(const Ptr& e, int depth) {
+    std::wstring type = orv::GetString(e.Get(), L"Type");
+    std::wstring line = std::wstring(depth * 2, L' ') + orv::GetString(e.Get(), L"Name") + L"|" + type + L"|" +
+                        orv::GetString(e.Get(), L"Address") + L"|";
+    Variant user = Call(e.Get(), L"GetExchangeUser");
+    Variant list = Call(e.Get(), L"GetExchangeDistributionList");
+    if (!IsNothing(user))
+        line += orv::GetString(orv::AsObject(user).Get(), L"PrimarySmtpAddress") + L"|" +
+                orv::GetString(orv::AsObject(user).Get(), L"FirstName") + L"|" + orv::GetString(orv::AsObject(user).Get(), L"LastName");
+    else if (!IsNothing(list))
+        line += orv::GetString(orv::AsObject(list).Get(), L"PrimarySmtpAddress") + L"||";
+    line += L"\n";
+    Variant members = Call(e.Get(), L"Members");
+    if (depth == 0 && !IsNothing(members))
+        orv::ForEach(orv::AsObject(members).Get(), [&](const Variant& m) {
+            line += ClientView(orv::AsObject(m), 1);
+            return true;
+        });
+    return line;
+}
+
+TEST_F(OutlookAddressBook, BothAddressBooksShowTheSampleAlike) {
+    std::string sample = orvtest::FileBytes(orvtest::SourcePath(L"samples\\scenario.json"));
+    ASSERT_FALSE(sample.empty());
+    std::wstring scenario(sample.begin(), sample.end());  // the sample is ASCII
+    simclient::LoadScenario(scenario);
+    Ptr session = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), IID_CdoSession);
+    Call(session.Get(), L"Logon");
+    std::wstring cdo;
+    orv::ForEach(orv::GetObj(session.Get(), L"AddressBook").Get(), [&](const Variant& r) {
+        cdo += CdoView(orv::GetObj(orv::AsObject(r).Get(), L"AddressEntry"), 0);
+        return true;
+    });
+    Call(session.Get(), L"Logoff");
+
+    simclient::LoadScenario(scenario);  // the picks from the first again
+    Ptr d = Dialog();
+    ASSERT_TRUE(orv::ToBool(Call(d.Get(), L"Display")));
+    std::wstring client;
+    orv::ForEach(orv::GetObj(d.Get(), L"Recipients").Get(), [&](const Variant& r) {
+        client += ClientView(orv::GetObj(orv::AsObject(r).Get(), L"AddressEntry"), 0);
+        return true;
+    });
+    EXPECT_EQ(cdo, client);
+    EXPECT_EQ(L"Ann Lee (Sales)|SMTP|ann.lee@example.com|\n"
+              L"Sales Department|EX|/o=Example/ou=Site/cn=Recipients/cn=sales|sales@example.com||\n"
+              L"  Nair, Priya|EX|/o=Example/ou=Site/cn=Recipients/cn=pnair|priya.nair@example.com|Priya|Nair\n"
+              L"  Ann Lee (Sales)|SMTP|ann.lee@example.com|\n"
+              L"  Team Leads|EX|/o=Example/ou=Site/cn=Recipients/cn=leads|team-leads@example.com||\n"
+              L"  Front desk|FAX|+1 555 0100|\n"
+              L"Book club|MAPIPDL||\n"
+              L"  Omar Haddad|SMTP|omar@example.org|\n"
+              L"  Ann Lee (Sales)|SMTP|ann.lee@example.com|\n"
+              L"  Chen, Mei|EX|/o=Example/ou=Site/cn=Recipients/cn=mchen|mei.chen@example.com|Mei|Chen\n"
+              L"Omar Haddad|SMTP|omar@example.org|\n", client);
 }
 
 }  // namespace

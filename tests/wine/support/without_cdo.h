@@ -2,13 +2,15 @@
 // A machine without CDO: while a WithoutCdo lives, the prefix has no "MAPI.Session" ProgID and
 // no registration of the CDO session's class, so creating it fails as it does where CDO was
 // never installed (CLSIDFromProgID: CO_E_CLASSSTRING; by class id: REGDB_E_CLASSNOTREG).
+// (simclient::HideCdoRegistration does the work; every Wine test program starts by putting
+// back what one that died inside a WithoutCdo left aside.)
 #include <string>
 
 namespace orvtest {
 
 class WithoutCdo {
 public:
-    // Moves the registration aside (to a key of the tests' own); a failure is reported by ok().
+    // Moves the registration aside; a failure is reported by ok() and error().
     WithoutCdo();
     // Puts it back, also when the test failed an assertion on the way.
     ~WithoutCdo();
@@ -22,9 +24,5 @@ public:
 private:
     std::wstring error_;
 };
-
-// Puts back a registration that a test program which died inside a WithoutCdo left aside.
-// Every Wine test program calls it before its first test.
-void RestoreCdoRegistration();
 
 }  // namespace orvtest
