@@ -3,6 +3,8 @@
 // Select Names dialog, the recipients it returns, address entries, Exchange users and lists,
 // contact groups and their properties. The entries and the user's answers are the CDO
 // stand-in's directory and picks, so one scenario drives both ways of reaching them.
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "cdo/directory.h"
@@ -32,9 +34,10 @@ enum UserType : long {
 // else from the address type and the display type.
 long UserTypeOf(const DirectoryEntry& e);
 
-// The position (0-based) that Item(Index) names among entries: a 1-based number, or the first
-// entry whose name matches, ignoring case. Fails as the client does when there is none.
-size_t ItemPosition(const CallArgs& args, const std::vector<const DirectoryEntry*>& entries);
+// The position (0-based) that Item(Index) names among count entries: a 1-based number, or the
+// first entry whose name (nameAt(i)) matches, ignoring case. Fails as the client does when
+// there is none. A number costs nothing per entry, so a long list is walked in linear time.
+size_t ItemPosition(const CallArgs& args, size_t count, const std::function<const std::wstring&(size_t)>& nameAt);
 
 // An AddressEntry (an ExchangeUser or ExchangeDistributionList where the entry is one).
 Variant NewAddressEntry(EntryRef entry);

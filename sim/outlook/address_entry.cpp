@@ -73,31 +73,30 @@ private:
 class AddressEntries : public Object {
 public:
     explicit AddressEntries(std::wstring listId) : Object(L"AddressEntries", listId), listId_(std::move(listId)) {
-        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(Members().size())); });
+        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(List().members.size())); });
         Member(L"Item", {L"Index"}, [this](const CallArgs& a) {
-            auto members = Members();
-            const DirectoryEntry* e = members[ItemPosition(a, members)];
-            return NewAddressEntry(EntryRef{directory_, e});
+            const auto& members = List().members;
+            size_t i = ItemPosition(a, members.size(), [&](size_t k) -> const std::wstring& { return EntryOf(members[k])->name; });
+            return NewAddressEntry(EntryRef{directory_, EntryOf(members[i])});
         });
         Value(L"_NewEnum", [this] {
             std::vector<Variant> items;
-            for (const DirectoryEntry* e : Members()) items.push_back(NewAddressEntry(EntryRef{directory_, e}));
+            for (const std::wstring& id : List().members) items.push_back(NewAddressEntry(EntryRef{directory_, EntryOf(id)}));
             return NewEnum(std::move(items));
         });
     }
 
 private:
-    std::vector<const DirectoryEntry*> Members() {
+    const DirectoryEntry& List() {
         directory_ = cdo::CurrentDirectory();
         const DirectoryEntry* list = directory_->Find(listId_);
         if (!list || !list->isList) ObjectNotFound();
-        std::vector<const DirectoryEntry*> members;
-        for (const std::wstring& id : list->members) {
-            const DirectoryEntry* e = directory_->Find(id);
-            if (!e) ObjectNotFound();
-            members.push_back(e);
-        }
-        return members;
+        return *list;
+    }
+    const DirectoryEntry* EntryOf(const std::wstring& id) const {
+        const DirectoryEntry* e = directory_->Find(id);
+        if (!e) ObjectNotFound();
+        return e;
     }
 
     std::wstring listId_;
@@ -176,17 +175,17 @@ long UserTypeOf(const DirectoryEntry& e) {
     }
 }
 
-size_t ItemPosition(const CallArgs& args, const std::vector<const DirectoryEntry*>& entries) {
+size_t ItemPosition(const CallArgs& args, size_t count, const std::function<const std::wstring&(size_t)>& nameAt) {
     if (!args.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"Item needs an index");
     Variant index = Variant::CopyOf(*args.At(0));
     if (index.vt() == VT_BSTR) {
         std::wstring name = orv::ToString(index);
-        for (size_t i = 0; i < entries.size(); ++i)
-            if (_wcsicmp(entries[i]->name.c_str(), name.c_str()) == 0) return i;
+        for (size_t i = 0; i < count; ++i)
+            if (_wcsicmp(nameAt(i).c_str(), name.c_str()) == 0) return i;
         ObjectNotFound();
     }
     long n = orv::ToLong(index);
-    if (n < 1 || static_cast<size_t>(n) > entries.size()) Fail(DISP_E_BADINDEX, L"Array index out of bounds.");
+    if (n < 1 || static_cast<size_t>(n) > count) Fail(DISP_E_BADINDEX, L"Array index out of bounds.");
     return static_cast<size_t>(n - 1);
 }
 

@@ -41,9 +41,7 @@ public:
     explicit Recipients(std::vector<EntryRef> picked) : Object(L"Recipients", L""), picked_(std::move(picked)) {
         Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(picked_.size())); });
         Member(L"Item", {L"Index"}, [this](const CallArgs& a) {
-            std::vector<const DirectoryEntry*> entries;
-            for (const EntryRef& e : picked_) entries.push_back(e.entry);
-            size_t i = ItemPosition(a, entries);
+            size_t i = ItemPosition(a, picked_.size(), [this](size_t k) -> const std::wstring& { return picked_[k]->name; });
             return Hand(new Recipient(picked_[i], static_cast<long>(i + 1)));
         });
         Value(L"_NewEnum", [this] {
