@@ -17,8 +17,10 @@ LIBID = "{3A89FDAD-4652-48A2-9D5C-25162A8D86C2}"
 ADDIN_ITF = "{D833542C-D8B3-4009-AAD2-EC4CD58E53C0}"
 MARSHALLER = "{00020424-0000-0000-C000-000000000046}"
 PROGID = "ORVALISutility.Addin"
-UPGRADE_CODES = {"user": "{5E0A7C21-94D3-4F6B-8B12-C4A9E61D0F37}",
-                 "machine": "{8C1F4B62-2E57-4B0F-9A63-3D5E0C7A91B4}"}
+UPGRADE_CODES = {("x86", "user"): "{5E0A7C21-94D3-4F6B-8B12-C4A9E61D0F37}",
+                 ("x64", "user"): "{2B9D6F83-71C4-4A2E-B5D0-8E3F1A6C7B95}",
+                 ("x86", "machine"): "{8C1F4B62-2E57-4B0F-9A63-3D5E0C7A91B4}",
+                 ("x64", "machine"): "{D46A0E37-5B82-4C19-9F7A-2C6B8E01D4A3}"}
 # Tables through which a package registers COM servers itself or runs code of its own.
 FORBIDDEN_TABLES = ["SelfReg", "Class", "ProgId", "TypeLib", "AppId", "Extension", "Verb", "MIME",
                     "CustomAction", "Binary"]
@@ -149,7 +151,7 @@ def check_package(msi, arch, scope, version, build):
     properties = dict(msi.rows("Property"))
     expect(f, "ALLUSERS", None if scope == "user" else "1", properties.get("ALLUSERS"))
     expect(f, "ProductVersion", version, properties.get("ProductVersion"))
-    expect(f, "UpgradeCode", UPGRADE_CODES[scope], properties.get("UpgradeCode"))
+    expect(f, "UpgradeCode", UPGRADE_CODES[arch, scope], properties.get("UpgradeCode"))
     summary = msi.summary()
     expect(f, "template", ("x64" if arch == "x64" else "Intel") + ";1033", summary.get("Template"))
     # Word count: 2 compressed, 8 no elevation needed.
@@ -158,13 +160,17 @@ def check_package(msi, arch, scope, version, build):
 
     f = []
     upgrade = sorted((r[0], r[1], r[2], r[4], r[6]) for r in msi.rows("Upgrade"))
-    code = UPGRADE_CODES[scope]
+    code = UPGRADE_CODES[arch, scope]
+    other = UPGRADE_CODES["x86" if arch == "x64" else "x64", scope]
+    # Older versions of this family go, newer ones stay; the other architecture's go whatever
+    # their version (256: the minimum is included).
     expect(f, "upgrade rows", sorted([(code, "", version, "1", "WIX_UPGRADE_DETECTED"),
-                                      (code, version, "", "2", "WIX_DOWNGRADE_DETECTED")]), upgrade)
+                                      (code, version, "", "2", "WIX_DOWNGRADE_DETECTED"),
+                                      (other, "0.0.0", "", "256", "OTHER_ARCHITECTURE_FOUND")]), upgrade)
     order = {a: i for i, a in enumerate(sequence)}
     expect(f, "older versions removed between InstallValidate and InstallInitialize", True,
            order.get("InstallValidate", 99) < order.get("RemoveExistingProducts", -1) < order.get("InstallInitialize", -1))
-    yield "OlderVersionsAreReplacedAndNewerOnesKept", f
+    yield "OlderVersionsAndTheOtherArchitectureAreReplacedNewerOnesKept", f
 
 
 def main():
@@ -195,6 +201,7 @@ def main():
 
     failed = sum(1 for _, f, _ in cases if f)
     skipped = sum(1 for _, f, _ in cases if f is None)
+    os.makedirs(os.path.dirname(os.path.abspath(a.xml)), exist_ok=True)
     with open(a.xml, "w", encoding="utf-8") as out:
         out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
         out.write(f'<testsuites tests="{len(cases)}" failures="{failed}" disabled="0" errors="0" name="installer_tables">\n')

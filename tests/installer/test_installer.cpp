@@ -54,6 +54,7 @@ struct Scope {
     HKEY hive;
     std::wstring package;  // this version
     std::wstring upgrade;  // the same package one revision later
+    std::wstring x86;      // in a 64-bit build: the 32-bit build's package of the same scope
     std::wstring installDir;
     std::wstring programsParent;  // the folder the installation folder is created in
     std::wstring startMenu;
@@ -69,6 +70,7 @@ Scope PerUser() {
             HKEY_CURRENT_USER,
             orvtest::BuildPath(L"installer\\Orvalis-" + kVersion + L"-" + kArch + L".msi"),
             orvtest::BuildPath(L"installer\\upgrade-test\\Orvalis-" + kNextVersion + L"-" + kArch + L"-user.msi"),
+            orvtest::BuildPath(L"..\\windows\\installer\\Orvalis-" + kVersion + L"-x86.msi"),
             programs + L"\\Orvalis",
             KnownFolder(CSIDL_LOCAL_APPDATA),
             KnownFolder(CSIDL_PROGRAMS)};
@@ -84,6 +86,7 @@ Scope PerMachine() {
             HKEY_LOCAL_MACHINE,
             orvtest::BuildPath(L"installer\\Orvalis-" + kVersion + L"-" + kArch + L"-allusers.msi"),
             orvtest::BuildPath(L"installer\\upgrade-test\\Orvalis-" + kNextVersion + L"-" + kArch + L"-machine.msi"),
+            orvtest::BuildPath(L"..\\windows\\installer\\Orvalis-" + kVersion + L"-x86-allusers.msi"),
             programFiles + L"\\Orvalis",
             programFiles,
             KnownFolder(OnWine() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS)};
@@ -323,8 +326,8 @@ protected:
     void TearDown() override { Clean(); }
     static void Clean() {
         for (const Scope& s : {PerUser(), PerMachine()})
-            for (const std::wstring& package : {s.package, s.upgrade})
-                if (!InstalledVersion(package).empty()) Msiexec(L"/x", package);
+            for (const std::wstring& package : {s.package, s.upgrade, s.x86})
+                if (Exists(package) && !InstalledVersion(package).empty()) Msiexec(L"/x", package);
     }
 };
 
@@ -551,6 +554,25 @@ TEST_F(Package, NewerVersionReplacesTheInstalledOneAndAnOlderIsRefused) {
         ExpectInstalled(s);
 
         ASSERT_EQ(0u, Msiexec(L"/x", s.upgrade)) << s.name;
+        ExpectSame(before, Take(s), s.name);
+    }
+}
+
+TEST_F(Package, EitherArchitecturesPackageReplacesTheOthers) {
+    if (!kWin64) GTEST_SKIP() << "runs in the 64-bit build's prefix, where both architectures' packages install";
+    for (const Scope& s : {PerUser(), PerMachine()}) {
+        ASSERT_TRUE(Exists(s.x86)) << testing::PrintToString(s.x86) << ": build the windows preset first";
+        const Snapshot before = Take(s);
+        ASSERT_EQ(0u, Msiexec(L"/i", s.x86)) << s.name;
+        ASSERT_EQ(0u, Msiexec(L"/i", s.package)) << s.name;
+        EXPECT_EQ(L"", InstalledVersion(s.x86)) << s.name;
+        EXPECT_EQ(kVersion, InstalledVersion(s.package)) << s.name;
+        ExpectInstalled(s);
+
+        ASSERT_EQ(0u, Msiexec(L"/i", s.x86)) << s.name << ": back to the 32-bit client";
+        EXPECT_EQ(kVersion, InstalledVersion(s.x86)) << s.name;
+        EXPECT_EQ(L"", InstalledVersion(s.package)) << s.name;
+        ASSERT_EQ(0u, Msiexec(L"/x", s.x86)) << s.name;
         ExpectSame(before, Take(s), s.name);
     }
 }
