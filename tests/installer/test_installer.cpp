@@ -374,27 +374,33 @@ std::set<std::wstring> OurValues(HKEY hive) {
     return out;
 }
 
-TEST_F(Package, PerUserRowsAreWhatTheLibraryRegistersForTheUser) {
-    const Scope s = PerUser();
-    ASSERT_EQ(0u, Msiexec(L"/i", s.package));
-    std::set<std::wstring> installed = OurValues(HKEY_CURRENT_USER);
+// The library's own registration of the scope: DllInstall "user", or DllRegisterServer.
+DWORD Regsvr32(const Scope& s, const std::wstring& options) {
+    const std::wstring scope = s.hive == HKEY_CURRENT_USER ? L"/n /i:user " : L"";
+    return orvtest::RunProcess(L"regsvr32.exe /s " + options + scope + L"\"" + s.Dll() + L"\"");
+}
 
-    const std::wstring regsvr32 = L"regsvr32.exe /s /n /i:user \"" + s.Dll() + L"\"";
-    ASSERT_EQ(0u, orvtest::RunProcess(L"regsvr32.exe /s /u /n /i:user \"" + s.Dll() + L"\""));
-    ASSERT_EQ(std::set<std::wstring>{}, OurValues(HKEY_CURRENT_USER));
-    ASSERT_EQ(0u, orvtest::RunProcess(regsvr32));
-    std::set<std::wstring> registered = OurValues(HKEY_CURRENT_USER);
-    EXPECT_EQ(L"Orvalis Outlook DL Utility", RegString(HKEY_CURRENT_USER, kHostEntry, L"Description").value_or(L""));
-    orvtest::RunProcess(L"regsvr32.exe /s /u /n /i:user \"" + s.Dll() + L"\"");
+TEST_F(Package, RowsAreWhatTheLibraryRegistersItselfInTheSameScope) {
+    for (const Scope& s : {PerUser(), PerMachine()}) {
+        ASSERT_EQ(0u, Msiexec(L"/i", s.package)) << s.name;
+        std::set<std::wstring> installed = OurValues(s.hive);
 
-    // Where the two may differ, and why: the installer ends folder paths with a backslash, and
-    // the platform's own registration marks the library as having a disk image.
-    const std::wstring helpDir = kLib + L"\\HELPDIR||", flags = kLib + L"\\FLAGS||";
-    EXPECT_EQ(1u, installed.erase(helpDir + s.installDir + L"\\"));
-    EXPECT_EQ(1u, installed.erase(flags + L"0"));
-    EXPECT_EQ(1u, registered.erase(helpDir + s.installDir));
-    EXPECT_EQ(1u, registered.erase(flags + L"0") + registered.erase(flags + L"8"));
-    EXPECT_EQ(registered, installed);
+        ASSERT_EQ(0u, Regsvr32(s, L"/u ")) << s.name;
+        ASSERT_EQ(std::set<std::wstring>{}, OurValues(s.hive)) << s.name;
+        ASSERT_EQ(0u, Regsvr32(s, L"")) << s.name;
+        std::set<std::wstring> registered = OurValues(s.hive);
+        EXPECT_EQ(0u, Regsvr32(s, L"/u ")) << s.name;
+        ASSERT_EQ(0u, Msiexec(L"/x", s.package)) << s.name;
+
+        // Where the two may differ, and why: the installer ends folder paths with a backslash,
+        // and the platform's own registration marks the library as having a disk image.
+        const std::wstring helpDir = kLib + L"\\HELPDIR||", flags = kLib + L"\\FLAGS||";
+        EXPECT_EQ(1u, installed.erase(helpDir + s.installDir + L"\\")) << s.name;
+        EXPECT_EQ(1u, installed.erase(flags + L"0")) << s.name;
+        EXPECT_EQ(1u, registered.erase(helpDir + s.installDir)) << s.name;
+        EXPECT_EQ(1u, registered.erase(flags + L"0") + registered.erase(flags + L"8")) << s.name;
+        EXPECT_EQ(registered, installed) << s.name;
+    }
 }
 
 TEST_F(Package, PerUserLibraryLoadsFromTheRegisteredPathAndMakesTheClass) {
