@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "clipboard_files.h"
+#include "sim_client.h"
 #include "wine_test.h"
 #include "winhelp_catcher.h"
 
@@ -220,15 +221,9 @@ RegistryImage Export(const std::wstring& root) {
     std::string bytes = orvtest::FileBytes(file);
     std::wstring text(bytes.size() / 2, L'\0');
     memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    if (!text.empty() && text[0] == 0xFEFF) text.erase(0, 1);
     std::wstring key, line;
-    size_t start = text.size() && text[0] == 0xFEFF ? 1 : 0;
-    for (const std::wstring& raw : [&] {
-             std::vector<std::wstring> lines;
-             for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-                 lines.push_back(text.substr(start, end - start));
-             return lines;
-         }()) {
-        std::wstring l = raw;
+    for (std::wstring l : simclient::SplitLines(text)) {
         if (!l.empty() && l.back() == L'\r') l.pop_back();
         // Long values continue on the next lines, each ending with a backslash.
         line += l;
