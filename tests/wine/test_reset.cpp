@@ -15,8 +15,6 @@
 
 namespace {
 
-const wchar_t kDescription[] = L"Orvalis Outlook DL Utility";
-
 std::wstring Widen(const std::string& s) {
     if (s.empty()) return {};
     int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
@@ -186,17 +184,6 @@ protected:
         return layout;
     }
 
-    // The puts the child must make for a scenario: Connect = False on every listed add-in
-    // (scenario and the prefix's registry entries alike) with our exact description.
-    static std::vector<std::wstring> ExpectedConnectPuts(const std::wstring& scenario) {
-        simclient::LoadScenario(scenario);
-        std::vector<std::wstring> puts;
-        for (const auto& a : simclient::HostAddIns())
-            if (a.description == kDescription) puts.push_back(L"COMAddIn[" + a.progId + L"].Connect() = BOOL False");
-        simclient::LoadScenario(LR"({"host":{}})");
-        return puts;
-    }
-
     std::wstring dir_;
 };
 
@@ -317,12 +304,15 @@ TEST_F(Reset, SwitchesOffEveryAddinWithTheExactDescriptionOnly) {
         {"description":"Orvalis Outlook DL Utility","progId":"Test.Idle"},
         {"description":"orvalis outlook dl utility","progId":"Test.Lower","connected":true},
         {"description":"Orvalis Outlook DL Utility ","progId":"Test.Blank"}]}})";
-    auto expected = ExpectedConnectPuts(scenario);
-    ASSERT_GE(expected.size(), 2u);
     Prepare("", std::string(scenario.begin(), scenario.end()));
     ResetRun run = RunReset(dir_);
     EXPECT_EQ(0u, run.exitCode);
-    EXPECT_EQ(Join(expected), Join(LinesWith(run.log, L".Connect() = "))) << Join(run.log);
+    // The prefix's own registry entry for the add-in is listed after the scenario's, and goes too.
+    EXPECT_EQ(L"COMAddIn[Test.Resident].Connect() = BOOL False\n"
+              L"COMAddIn[Test.Idle].Connect() = BOOL False\n"
+              L"COMAddIn[ORVALISutility.Addin].Connect() = BOOL False\n",
+              Join(LinesWith(run.log, L".Connect() = ")))
+        << Join(run.log);
     // Only the connected one is switched off by a put; the others stay connected until the
     // client quits (the host's own disconnection at shutdown is mode 0).
     EXPECT_EQ(L"AddIn[Test.Resident].OnDisconnection(mode 1)\n", Join(LinesWith(run.log, L".OnDisconnection(mode 1)")));

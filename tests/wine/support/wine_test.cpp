@@ -134,6 +134,8 @@ DWORD WINAPI DialogWatcher::Run(void* param) {
     return 0;
 }
 
+bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
     STARTUPINFOW si{};
     si.cb = sizeof si;

@@ -42,6 +42,9 @@ private:
     std::vector<std::wstring> seen_;
 };
 
+// True under Wine, where a few platform behaviours differ from Windows.
+bool OnWine();
+
 // Starts a program and waits for it (with a timeout); returns its exit code, or -1 on timeout.
 DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 
