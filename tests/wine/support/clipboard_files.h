@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "clipboard.h"
+
 namespace orvtest {
 
-// The clipboard's CF_UNICODETEXT, and the CF_TEXT the system offers ANSI readers; "<none>"
-// when the format is absent, "<not opened>" when the clipboard can't be opened.
-std::wstring ClipboardText();
-std::string ClipboardAnsi();
-// Replaces the clipboard's contents with text, owned by owner.
-bool SetClipboardText(HWND owner, const std::wstring& text);
+using desktop::ClipboardAnsi;
+using desktop::ClipboardText;
+using desktop::SetClipboardText;
 
 // A file's bytes (empty when it can't be read); writes bytes as the whole file.
 std::string FileBytes(const std::wstring& path);

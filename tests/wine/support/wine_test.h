@@ -2,43 +2,38 @@
 // Helpers shared by the Wine tests.
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "box_watcher.h"
+#include "desktop.h"
 
 namespace orvtest {
 
 // A path under the build folder, as Windows sees it ("Z:\...").
 std::wstring BuildPath(const std::wstring& relative);
+// A path under the source folder, the same way.
+std::wstring SourcePath(const std::wstring& relative);
 // A fresh empty folder for one test's files, under the build folder.
 std::wstring ScratchDir(const std::wstring& name);
 
-// Processes this thread's messages for ms milliseconds.
-void Pump(DWORD ms);
-// Processes messages until done() or the timeout; returns done().
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 5000);
-
-// Text of a window (title or control text).
-std::wstring WindowText(HWND w);
+using desktop::Pump;
+using desktop::WaitFor;
+using desktop::WindowText;
 
 // Watches, from its own thread, for dialog boxes (#32770) of this process, records the text
 // of each (title and static texts) and dismisses it with IDOK/IDCANCEL. No test can hang on
 // an unexpected box.
-class DialogWatcher {
+class DialogWatcher : public desktop::BoxWatcher {
 public:
-    DialogWatcher();
-    ~DialogWatcher();
-    DialogWatcher(const DialogWatcher&) = delete;
-    DialogWatcher& operator=(const DialogWatcher&) = delete;
+    DialogWatcher() { Start(); }
+    ~DialogWatcher() override { Stop(5000); }
     // Texts of the boxes seen so far: "title|text".
     std::vector<std::wstring> Seen() const;
     void Clear();
 
 private:
-    static DWORD WINAPI Run(void* self);
-    HANDLE thread_ = nullptr;
-    HANDLE stop_ = nullptr;
-    mutable CRITICAL_SECTION lock_;
+    void Look(HWND box) override;
     std::vector<std::wstring> seen_;
 };
 
