@@ -14,13 +14,9 @@ namespace {
 
 class CommonDialogTest : public testing::Test {
 protected:
-    void SetUp() override {
-        owner_ = CreateWindowExW(0, L"STATIC", L"Dialog test owner", WS_OVERLAPPEDWINDOW, 50, 50, 300, 200,
-                                 nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(nullptr, owner_);
-    }
-    void TearDown() override { DestroyWindow(owner_); }
-    HWND owner_ = nullptr;
+    void SetUp() override { ASSERT_NE(nullptr, owner_); }
+    orvtest::OwnerWindow window_{L"Dialog test owner"};
+    HWND owner_ = window_.hwnd();
 };
 
 TEST_F(CommonDialogTest, CancelRaisesTheCancelErrorOnlyWhenAskedTo) {

@@ -10,6 +10,7 @@
 #include "clipboard_files.h"
 #include "list_output.h"
 #include "save_as_driver.h"
+#include "utf8.h"
 #include "wine_test.h"
 #include "winhelp_catcher.h"
 
@@ -42,13 +43,10 @@ using orvtest::WriteBytes;
 class ListOutput : public testing::Test {
 protected:
     void SetUp() override {
-        owner_ = CreateWindowExW(0, L"STATIC", L"Output test owner", WS_OVERLAPPEDWINDOW, 50, 50, 300, 200,
-                                 nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, owner_);
         const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-        dir_ = orvtest::ScratchDir(L"list_output_" + std::wstring(test.begin(), test.end()));
+        dir_ = orvtest::ScratchDir(L"list_output_" + sim::Widen(test));
     }
-    void TearDown() override { DestroyWindow(owner_); }
 
     // Save List with the Save As dialog answered by plan: what the dialogs showed, and every
     // other box that came up.
@@ -62,7 +60,8 @@ protected:
         return {driver.Dialogs(), driver.Boxes()};
     }
 
-    HWND owner_ = nullptr;
+    orvtest::OwnerWindow window_{L"Output test owner"};
+    HWND owner_ = window_.hwnd();
     std::wstring dir_;
 };
 

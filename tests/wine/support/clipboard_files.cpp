@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "utf8.h"
+
 namespace orvtest {
 
 std::string FileBytes(const std::wstring& path) {
@@ -13,6 +15,8 @@ std::string FileBytes(const std::wstring& path) {
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
     std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
 }
+
+std::wstring FileText(const std::wstring& path) { return sim::Widen(FileBytes(path)); }
 
 std::vector<std::wstring> FilesIn(const std::wstring& dir) {
     std::vector<std::wstring> names;

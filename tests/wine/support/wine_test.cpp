@@ -37,6 +37,12 @@ std::wstring ScratchDir(const std::wstring& name) {
     return dir;
 }
 
+OwnerWindow::OwnerWindow(const wchar_t* title)
+    : window_(CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW, 50, 50, 300, 200, nullptr, nullptr, nullptr,
+                              nullptr)) {}
+
+OwnerWindow::~OwnerWindow() { DestroyWindow(window_); }
+
 std::vector<std::wstring> DialogWatcher::Seen() const {
     Lock lock(*this);
     return seen_;
@@ -55,6 +61,14 @@ void DialogWatcher::Look(HWND box) {
     // A message box has IDOK or IDCANCEL; either ends it.
     desktop::PressButton(box, GetDlgItem(box, IDOK) ? IDOK : IDCANCEL);
     for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(20);
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+int Count(const std::wstring& text, const std::wstring& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
 }
 
 bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }

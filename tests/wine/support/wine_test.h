@@ -21,6 +21,19 @@ using desktop::Pump;
 using desktop::WaitFor;
 using desktop::WindowText;
 
+// A plain top-level window for the dialogs and boxes a test opens, destroyed with it.
+class OwnerWindow {
+public:
+    explicit OwnerWindow(const wchar_t* title);
+    ~OwnerWindow();
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+    HWND hwnd() const { return window_; }
+
+private:
+    HWND window_;
+};
+
 // Watches, from its own thread, for dialog boxes (#32770) of this process, records the text
 // of each (title and static texts) and dismisses it with IDOK/IDCANCEL. No test can hang on
 // an unexpected box.
@@ -36,6 +49,10 @@ private:
     void Look(HWND box) override;
     std::vector<std::wstring> seen_;
 };
+
+// Whether part occurs in text, and how often (without overlaps).
+bool Contains(const std::wstring& text, const std::wstring& part);
+int Count(const std::wstring& text, const std::wstring& part);
 
 // True under Wine, where a few platform behaviours differ from Windows.
 bool OnWine();
