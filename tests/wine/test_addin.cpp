@@ -19,7 +19,6 @@
 namespace {
 
 using orvtest::Contains;
-
 using Microsoft::WRL::ComPtr;
 
 const wchar_t kDescription[] = L"Orvalis Outlook DL Utility";

@@ -10,7 +10,6 @@
 namespace {
 
 using orvtest::Contains;
-
 using hosttest::TestAddIn;
 using Microsoft::WRL::ComPtr;
 using orv::Variant;
