@@ -14,6 +14,4 @@ for dll in "$bin"/sim/*.dll; do
   wine regsvr32 /s "$dll"
 done
 # The add-in, registered as its installer would; the host finds it through its add-in entry.
-if [ -f "$bin/addin/OrvalisAddin.dll" ]; then
-  wine regsvr32 /s "$bin/addin/OrvalisAddin.dll"
-fi
+wine regsvr32 /s "$bin/addin/OrvalisAddin.dll"
