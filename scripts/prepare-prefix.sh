@@ -16,6 +16,6 @@ for dll in "$bin"/sim/*.dll; do
   wine regsvr32 /s "$dll"
 done
 # The add-in, registered as its installer would; the host finds it through its add-in entry.
-if [ "${ORVALIS_PREFIX_ADDIN:-yes}" != no ] && [ -f "$bin/addin/OrvalisAddin.dll" ]; then
+if [ "${ORVALIS_PREFIX_ADDIN:-yes}" != no ]; then
   wine regsvr32 /s "$bin/addin/OrvalisAddin.dll"
 fi

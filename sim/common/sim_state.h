@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "utf8.h"
+
 namespace sim {
 
 struct FaultRule {
@@ -34,9 +36,6 @@ void CountDeath(const std::wstring& kind);
 long LiveObjects(const std::wstring& kind);  // "" for all kinds
 std::map<std::wstring, long> LiveByKind();
 
-// UTF-8 <-> UTF-16 for the JSON data files.
-std::wstring Widen(const std::string& s);
-std::string Narrow(const std::wstring& s);
 
 // The scenario: an object with optional "cdo", "host" and "faults" members. Each part
 // registers a loader that receives the whole scenario and takes its own section.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "OrvalisAddin.h"
+#include "version_info.h"
 #include "wine_test.h"
 
 namespace {
@@ -197,17 +198,8 @@ TEST(TypeLibrary, EmbeddedAsResourceOne) {
     lib.p->ReleaseTLibAttr(attr);
 }
 
-// The version resource, read back the way Explorer's property page reads it.
-std::vector<BYTE> VersionBlock() {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(DllPath().c_str(), &ignored);
-    std::vector<BYTE> block(size);
-    if (size && !GetFileVersionInfoW(DllPath().c_str(), 0, size, block.data())) block.clear();
-    return block;
-}
-
 TEST(VersionResource, StringsAreExact) {
-    auto block = VersionBlock();
+    auto block = orvtest::VersionBlock(DllPath());
     ASSERT_FALSE(block.empty());
     const std::pair<const wchar_t*, const wchar_t*> rows[] = {
         {L"FileDescription", L"Orvalis Utility"},  {L"ProductName", L"ORVALIS Gal Utility"},
@@ -215,13 +207,7 @@ TEST(VersionResource, StringsAreExact) {
         {L"InternalName", L"OrvalisAddin"},        {L"OriginalFilename", L"OrvalisAddin.dll"},
         {L"OLESelfRegister", L""},
     };
-    for (const auto& [key, value] : rows) {
-        wchar_t* text = nullptr;
-        UINT length = 0;
-        std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
-        ASSERT_TRUE(VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length)) << key;
-        EXPECT_EQ(std::wstring(value), std::wstring(text, wcsnlen(text, length))) << key;
-    }
+    for (const auto& [key, value] : rows) EXPECT_EQ(std::wstring(value), orvtest::VersionString(block, key)) << key;
     WORD* pair = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pair), &length));
@@ -231,11 +217,10 @@ TEST(VersionResource, StringsAreExact) {
 }
 
 TEST(VersionResource, FixedPartIsADllFor32BitWindows) {
-    auto block = VersionBlock();
+    auto block = orvtest::VersionBlock(DllPath());
     ASSERT_FALSE(block.empty());
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length));
+    const VS_FIXEDFILEINFO* info = orvtest::FixedVersion(block);
+    ASSERT_NE(nullptr, info);
     EXPECT_EQ(MAKELONG(3, 1), info->dwFileVersionMS);
     EXPECT_EQ(MAKELONG(1, 0), info->dwFileVersionLS);
     EXPECT_EQ(MAKELONG(3, 1), info->dwProductVersionMS);
