@@ -131,7 +131,9 @@ TEST_F(AddinTest, ModeZeroShowsTheWindowAndEveryOtherModeInstalls) {
         }
         EXPECT_EQ(row.installs ? 4 : 0, Object().HeldReferences()) << row.mode;
         EXPECT_EQ(row.installs ? 2u : 0u, LogLines(L".Add(").size()) << row.mode;
-        if (!row.installs) EXPECT_EQ(sentinel.Get(), Global::hostApp.Get()) << "hostApp untouched";
+        if (!row.installs) {
+            EXPECT_EQ(sentinel.Get(), Global::hostApp.Get()) << "hostApp untouched";
+        }
         EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_UserClosed, &custom_));
         Form1::Instance().Unload();
     }
@@ -221,7 +223,9 @@ TEST_F(AddinTest, FailuresReachTheHostWithWhatWasDoneBeforeThem) {
         EXPECT_EQ(row.adds, LogLines(L".Add(").size()) << row.label;
         EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
         EXPECT_NE(nullptr, Global::hostApp.Get()) << "hostApp stays set: " << row.label;
-        if (row.adds == 0) EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L"CommandBars.Item(")) << row.label;
+        if (row.adds == 0) {
+            EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L"CommandBars.Item(")) << row.label;
+        }
         EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
     }
 }

@@ -45,7 +45,7 @@ TEST(TypeLibrary, RegisteredLibraryHasItsIdentity) {
     ASSERT_EQ(S_OK, lib.p->GetLibAttr(&attr));
     EXPECT_EQ(LIBID_ORVALISutility, attr->guid);
     EXPECT_EQ(0u, attr->lcid);
-    EXPECT_EQ(SYS_WIN32, attr->syskind);
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attr->syskind);
     EXPECT_EQ(8, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0, attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE);

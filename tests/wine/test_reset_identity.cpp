@@ -11,7 +11,7 @@
 
 namespace {
 
-std::wstring ExePath() { return orvtest::BuildPath(L"Reset\\ResetOrvalis.exe"); }
+std::wstring ExePath() { return orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe"); }
 
 std::vector<BYTE> VersionBlock() {
     DWORD ignored = 0;

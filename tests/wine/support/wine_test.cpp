@@ -6,14 +6,21 @@
 
 namespace orvtest {
 
-std::wstring BuildPath(const std::wstring& relative) {
-    std::string root = ORVALIS_BUILD_DIR;
+namespace {
+
+std::wstring UnderFolder(const std::string& root, const std::wstring& relative) {
     std::wstring path = L"Z:";
     for (char c : root) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     if (!relative.empty()) path += L"\\" + relative;
     for (auto& c : path) if (c == L'/') c = L'\\';
     return path;
 }
+
+}  // namespace
+
+std::wstring BuildPath(const std::wstring& relative) { return UnderFolder(ORVALIS_BUILD_DIR, relative); }
+
+std::wstring X86BuildPath(const std::wstring& relative) { return UnderFolder(ORVALIS_X86_BUILD_DIR, relative); }
 
 std::wstring ScratchDir(const std::wstring& name) {
     std::wstring dir = BuildPath(L"test-scratch");
