@@ -25,6 +25,7 @@ scenario=$(realpath "${1:-samples/scenario.json}")
 
 echo "Building..."
 bash scripts/build.sh >/dev/null
+echo "The $([ "$arch" = x64 ] && echo 64 || echo 32)-bit add-in: $ORVALIS_BIN/addin/OrvalisAddin.dll"
 
 out=$ORVALIS_BUILD/demo
 [ "$arch" = x64 ] && out=$ORVALIS_BUILD/demo-x64
