@@ -46,7 +46,7 @@ TEST(TypeLibrary, RegisteredLibraryHasItsIdentity) {
     ASSERT_EQ(S_OK, lib.p->GetLibAttr(&attr));
     EXPECT_EQ(LIBID_ORVALISutility, attr->guid);
     EXPECT_EQ(0u, attr->lcid);
-    EXPECT_EQ(SYS_WIN32, attr->syskind);
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attr->syskind);
     EXPECT_EQ(8, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0, attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE);
@@ -107,7 +107,7 @@ TEST(TypeLibrary, AddinInterfaceHasOnlyTheDispatchFunctions) {
     EXPECT_EQ(TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE,
               itf.attr->wTypeFlags);
     EXPECT_EQ(0, itf.attr->cFuncs) << "no members of its own";
-    EXPECT_EQ(7 * 4, itf.attr->cbSizeVft) << "IUnknown and IDispatch";
+    EXPECT_EQ(static_cast<WORD>(7 * sizeof(void*)), itf.attr->cbSizeVft) << "IUnknown and IDispatch";
     HREFTYPE base = 0;
     ASSERT_EQ(S_OK, itf.p->GetRefTypeOfImplType(0, &base));
     Info parent;
@@ -184,7 +184,7 @@ TEST(TypeLibrary, ContractOperationsInTheirOrder) {
             SysFreeString(names[n]);
         }
         EXPECT_EQ(expected[i], got) << "operation " << i;
-        EXPECT_EQ(static_cast<SHORT>((7 + i) * 4), f->oVft) << "vtable slot after IDispatch";
+        EXPECT_EQ(static_cast<SHORT>((7 + i) * sizeof(void*)), f->oVft) << "vtable slot after IDispatch";
         itf.p->ReleaseFuncDesc(f);
     }
 }

@@ -13,6 +13,7 @@
 #include "sim_client.h"
 #include "utf8.h"
 #include "wine_test.h"
+#include "winhelp_catcher.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ ResetRun RunReset(const std::wstring& dir, DWORD timeoutMs = 60000) {
         env.append(var).push_back(L'\0');
     env.push_back(L'\0');
 
-    std::wstring cmd = L"\"" + orvtest::BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
+    std::wstring cmd = L"\"" + orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -159,6 +160,28 @@ TEST_F(Reset, RemovesBothControlsOfAStartupInstallAndQuits) {
     auto appCalls = LinesWith(run.log, L"Application.");
     ASSERT_FALSE(appCalls.empty()) << Join(run.log);
     EXPECT_EQ(L"Application.Quit()", appCalls.back()) << Join(run.log);
+}
+
+// The controls as this build's add-in installs them at the client's start-up, in this process,
+// and then the reset program, which is 32-bit for both builds, on the same state file.
+TEST_F(Reset, RemovesWhatThisBuildsAddinInstalledAtStartup) {
+    orvtest::WinHelpCatcher help;  // the start-up pop-up, without a help viewer
+    Prepare("", R"({"host":{}})");
+    const std::wstring fresh = LayoutInStateFile();
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", StatePath().c_str());
+    simclient::HostReset();
+    simclient::HostStartup();
+    simclient::HostShutdown();
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", nullptr);
+    simclient::HostReset();
+    const std::wstring installed = LayoutInStateFile();
+    ASSERT_NE(std::wstring::npos, installed.find(L"  Orvalis\n")) << installed;
+    ASSERT_NE(std::wstring::npos, installed.find(L"    &Orvalis Utility\n")) << installed;
+
+    ResetRun run = RunReset(dir_);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(L"", BoxTexts(run));
+    EXPECT_EQ(fresh, LayoutInStateFile());
 }
 
 // The calls the host sees, in the forms its object model expects.

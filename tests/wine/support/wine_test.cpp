@@ -24,6 +24,7 @@ std::wstring UnderRoot(const char* root, const std::wstring& relative) {
 
 std::wstring BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_BUILD_DIR, relative); }
 std::wstring SourcePath(const std::wstring& relative) { return UnderRoot(ORVALIS_SOURCE_DIR, relative); }
+std::wstring X86BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_X86_BUILD_DIR, relative); }
 
 std::wstring ScratchDir(const std::wstring& name) {
     std::wstring dir = BuildPath(L"test-scratch");

@@ -14,6 +14,9 @@ namespace orvtest {
 std::wstring BuildPath(const std::wstring& relative);
 // A path under the source folder, the same way.
 std::wstring SourcePath(const std::wstring& relative);
+// A path under the 32-bit build folder (this one in the 32-bit build). ResetOrvalis.exe is
+// one 32-bit program for both builds, so only that folder has it.
+std::wstring X86BuildPath(const std::wstring& relative);
 // A fresh empty folder for one test's files, under the build folder.
 std::wstring ScratchDir(const std::wstring& name);
 
