@@ -72,13 +72,14 @@ protected:
         Lines out;
         const auto& t = builder_->table();
         for (int i = 0; i < t.memberCount(); ++i)
-            out.push_back((i < static_cast<int>(view_.lines.size()) ? view_.lines[i] : L"?") + L" => " + t.Address(i) + L"|" + t.Name(i));
+            out.push_back((i < static_cast<int>(view_.lines.size()) ? view_.lines[i] : L"?") + L" => " +
+                          std::wstring(t.Address(i)) + L"|" + std::wstring(t.Name(i)));
         if (view_.lines.size() != out.size()) out.push_back(L"lines: " + std::to_wstring(view_.lines.size()));
         return out;
     }
     Lines Addresses() const {
         Lines out;
-        for (int i = 0; i < builder_->table().memberCount(); ++i) out.push_back(builder_->table().Address(i));
+        for (int i = 0; i < builder_->table().memberCount(); ++i) out.emplace_back(builder_->table().Address(i));
         return out;
     }
 
