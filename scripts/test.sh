@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything, runs the native tests, then the Wine tests in a fresh prefix under Xvfb,
-# and ends with one line adding up every test case: "N passed, M failed".
+# Builds everything, runs the native tests and the fuzz targets (a fixed number of runs
+# each), then the Wine tests in a fresh prefix under Xvfb, and ends with one line adding up
+# every test case, each fuzz target counting as one: "N passed, M failed".
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"
@@ -9,6 +10,8 @@ bash scripts/build.sh || { echo "0 passed, 1 failed"; exit 1; }
 rm -rf "$ORVALIS_BUILD"/native/test-results "$ORVALIS_BUILD"/windows/test-results
 status=0
 ctest --test-dir "$ORVALIS_BUILD/native" --output-on-failure -j "$(nproc)" || status=1
+# Each fuzz target, a fixed number of runs against its reference; one case each.
+bash scripts/fuzz.sh --ci || status=1
 
 cleanup() { wineserver -k 2>/dev/null || true; }
 trap cleanup EXIT
@@ -30,6 +33,12 @@ for xml in "$ORVALIS_BUILD"/native/test-results/*.xml "$ORVALIS_BUILD"/windows/t
   d=$(sed -E 's/.* disabled="([0-9]+)".*/\1/' <<<"$head")
   k=$(grep -c 'result="skipped"' "$xml" || true)
   passed=$((passed + t - f - e - d - k)); failed=$((failed + f + e)); skipped=$((skipped + k))
+done
+for result in "$ORVALIS_BUILD"/fuzz/results/*; do
+  case $result in
+    *.passed) passed=$((passed + 1)) ;;
+    *.failed) failed=$((failed + 1)) ;;
+  esac
 done
 # A program that crashed or never wrote its results counts as one failure.
 [ $status -ne 0 ] && [ $failed -eq 0 ] && failed=1
