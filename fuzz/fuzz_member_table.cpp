@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     fuzz::ReferenceTable ref;
     fuzz::RecordingList list;
     const uint8_t start = in.Byte();
-    if (start % 8 == 7) FillAllBut(start / 8 % 8, table, ref, list);
+    if (start % 16 == 15) FillAllBut(start / 16 % 8, table, ref, list);
     std::size_t expectedLines = list.count;
 
     while (!in.empty()) {
