@@ -47,6 +47,13 @@ struct CountingView : orvalis::BuilderView {
     void ProcessMessages() override {}
 };
 
+// What "Create List" reads of an SMTP member, in either address book.
+void ReadSmtpMember(IDispatch* m) {
+    orv::GetString(m, L"Type");
+    orv::GetString(m, L"Address");
+    orv::GetString(m, L"Name");
+}
+
 // The same calls "Create List" makes, with nothing done with their results.
 size_t BareCalls(IDispatch* session) {
     size_t members = 0;
@@ -63,9 +70,7 @@ size_t BareCalls(IDispatch* session) {
         for (int32_t i = 1; i <= n; ++i) {
             auto entry = orv::GetObj(rep.Get(), L"AddressEntry");
             auto m = orv::GetObj(orv::GetObj(entry.Get(), L"Members").Get(), L"Item", {Variant::I4(i)});
-            orv::GetString(m.Get(), L"Type");
-            orv::GetString(m.Get(), L"Address");
-            orv::GetString(m.Get(), L"Name");
+            ReadSmtpMember(m.Get());
             ++members;
         }
         return true;
@@ -92,9 +97,7 @@ size_t BareClientCalls(IDispatch* ns) {
         int32_t n = orv::ToLong(orv::Get(entries.Get(), L"Count"));
         for (int32_t i = 1; i <= n; ++i) {
             auto m = orv::GetObj(entries.Get(), L"Item", {Variant::I4(i)});
-            orv::GetString(m.Get(), L"Type");
-            orv::GetString(m.Get(), L"Address");
-            orv::GetString(m.Get(), L"Name");
+            ReadSmtpMember(m.Get());
             ++members;
         }
         return true;
