@@ -1,5 +1,7 @@
 #include "wine_test.h"
 
+#include "clipboard_files.h"
+
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -134,18 +136,46 @@ DWORD WINAPI DialogWatcher::Run(void* param) {
     return 0;
 }
 
-DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
+namespace {
+
+DWORD Run(const std::wstring& commandLine, DWORD timeoutMs, HANDLE output) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = si.hStdError = output;
+    }
     PROCESS_INFORMATION pi{};
     std::wstring cmd = commandLine;
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &si, &pi))
         return static_cast<DWORD>(-2);
     DWORD code = static_cast<DWORD>(-1);
     if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
     else TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    return code;
+}
+
+}  // namespace
+
+DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) { return Run(commandLine, timeoutMs, nullptr); }
+
+DWORD RunProcess(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
+    // A file rather than a pipe: nothing has to read while the program runs.
+    wchar_t folder[MAX_PATH], name[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"out", 0, name);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return static_cast<DWORD>(-2);
+    const DWORD code = Run(commandLine, timeoutMs, file);
+    CloseHandle(file);
+    output.clear();
+    for (char c : FileBytes(name))
+        if (c != '\r') output += c;
+    DeleteFileW(name);
     return code;
 }
 
