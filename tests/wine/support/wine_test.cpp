@@ -17,16 +17,37 @@ std::wstring BuildPath(const std::wstring& relative) {
     return path;
 }
 
+namespace {
+
+// Removes a folder and everything in it, however deep, through "\\?\" paths. Never the shell's
+// FO_DELETE: Wine's builds child paths in MAX_PATH buffers, and past that depth it goes on
+// deleting in the process's current folder instead. Links are removed, not followed (the
+// prefix's drive Z: is a link to the root of the file system).
+void RemoveTree(const std::wstring& longPath) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((longPath + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
+            const std::wstring child = longPath + L"\\" + fd.cFileName;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveTree(child);
+            else if (!DeleteFileW(child.c_str()))
+                RemoveDirectoryW(child.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(longPath.c_str());
+}
+
+}  // namespace
+
 std::wstring ScratchDir(const std::wstring& name) {
     std::wstring dir = BuildPath(L"test-scratch");
     CreateDirectoryW(dir.c_str(), nullptr);
     dir += L"\\" + name;
-    SHFILEOPSTRUCTW op{};
-    std::wstring from = dir + L'\0';
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    if (!name.empty() && name.find_first_of(L"\\/.") == std::wstring::npos) RemoveTree(L"\\\\?\\" + dir);
     CreateDirectoryW(dir.c_str(), nullptr);
     return dir;
 }
