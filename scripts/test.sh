@@ -18,6 +18,8 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
   ctest --test-dir "$ORVALIS_BUILD/windows" --output-on-failure -j 1 --timeout 900
 ' || status=1
 cleanup
+# The demo command itself on bad scenario files (its own prefix run, after the suite's).
+bash tests/demo_input.sh "$ORVALIS_BUILD/windows/test-results/demo_input.xml" || status=1
 
 # Add up the GoogleTest cases of both runs.
 passed=0; failed=0; skipped=0
