@@ -41,6 +41,57 @@ std::wstring DialogFilter(const std::wstring& filter) {
     }
 }
 
+// The dialog builds the chosen path in a buffer of MAX_PATH characters from its current
+// folder and the name typed; Wine's overruns that buffer (and takes the host down with it)
+// when the two are longer. So the dialog's OK is looked at first: a path too long to be held
+// ends the dialog, and ShowSave reports it as too long instead.
+struct SaveAsGuard {
+    WNDPROC dialogProc = nullptr;
+    bool tooLong = false;
+};
+constexpr wchar_t kGuardProperty[] = L"OrvalisSaveAsGuard";
+
+std::wstring DialogText(HWND dialog, UINT message) {
+    std::vector<wchar_t> text(kFileBufferChars, L'\0');
+    if (SendMessageW(dialog, message, kFileBufferChars, reinterpret_cast<LPARAM>(text.data())) <= 0) return std::wstring();
+    return text.data();
+}
+
+bool PathTooLong(HWND dialog) {
+    const std::wstring folder = DialogText(dialog, CDM_GETFOLDERPATH);
+    const std::wstring typed = DialogText(dialog, CDM_GETSPEC);
+    const bool absolute = typed.size() >= 2 && (typed[1] == L':' || (typed[0] == L'\\' && typed[1] == L'\\'));
+    const size_t length = absolute ? typed.size() : typed[0] == L'\\' ? 2 + typed.size() : folder.size() + 1 + typed.size();
+    // A folder as long as the buffer may already be cut short.
+    return folder.size() >= MAX_PATH - 1 || length >= MAX_PATH;
+}
+
+LRESULT CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
+    auto* guard = static_cast<SaveAsGuard*>(GetPropW(dialog, kGuardProperty));
+    if (!guard) return DefDlgProcW(dialog, message, wp, lp);
+    if (message == WM_COMMAND && LOWORD(wp) == IDOK && PathTooLong(dialog)) {
+        guard->tooLong = true;
+        return CallWindowProcW(guard->dialogProc, dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    const WNDPROC original = guard->dialogProc;
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        RemovePropW(dialog, kGuardProperty);
+    }
+    return CallWindowProcW(original, dialog, message, wp, lp);
+}
+
+// The hook's own (empty) child dialog: its parent is the Save As dialog.
+UINT_PTR CALLBACK SaveAsHook(HWND child, UINT message, WPARAM, LPARAM lp) {
+    if (message != WM_INITDIALOG) return 0;
+    auto* guard = reinterpret_cast<SaveAsGuard*>(reinterpret_cast<const OPENFILENAMEW*>(lp)->lCustData);
+    HWND dialog = GetParent(child);
+    if (SetPropW(dialog, kGuardProperty, guard))
+        guard->dialogProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GuardedDialogProc)));
+    return 0;
+}
+
 }  // namespace
 
 void CommonDialog::ShowSave() {
@@ -55,11 +106,16 @@ void CommonDialog::ShowSave() {
     ofn.nFilterIndex = FilterIndex < 0 ? 0 : static_cast<DWORD>(FilterIndex);
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kFileBufferChars;
-    ofn.Flags = static_cast<DWORD>(Flags);
+    // The hook only watches OK; with it the dialog must be asked for its explorer look.
+    SaveAsGuard guard;
+    ofn.Flags = static_cast<DWORD>(Flags) | OFN_EXPLORER | OFN_ENABLEHOOK;
+    ofn.lpfnHook = &SaveAsHook;
+    ofn.lCustData = reinterpret_cast<LPARAM>(&guard);
 
     if (!GetSaveFileNameW(&ofn)) {
         const DWORD code = CommDlgExtendedError();
         if (code != 0) RaiseDialogFailure(code);
+        if (guard.tooLong) RaiseDialogFailure(FNERR_BUFFERTOOSMALL);
         if (CancelError) orv::Raise(kCancelError, L"Cancel was selected.");
         return;
     }

@@ -20,7 +20,7 @@ public:
     explicit CommonDialog(HWND owner) : owner_(owner) {}
 
     bool CancelError = false;
-    long Flags = 0;              // OFN_* flags, passed to the dialog as they are
+    long Flags = 0;              // OFN_* flags, passed to the dialog as they are (with its explorer look)
     std::wstring Filter;         // "description|pattern|description|pattern..."
     int FilterIndex = 0;         // 1-based; updated to the user's choice after ShowSave
     std::wstring FileName;       // shown in the dialog; the confirmed full path after ShowSave
@@ -30,7 +30,9 @@ public:
 
     // The Save As dialog, modal to the owner. On OK, FileName holds the chosen path. A cancel
     // returns quietly, or throws orv::Error(kCancelError, "Cancel was selected.") when
-    // CancelError is set. A dialog that fails to work throws orv::Error with the reason.
+    // CancelError is set. A dialog that fails to work throws orv::Error with the reason; so
+    // does a confirmed path of MAX_PATH characters or more ("The file name is too long."),
+    // which the dialog can't hold.
     void ShowSave();
 
     // winHelp(owner, HelpFile, HelpCommand, 0). Its result is not examined.

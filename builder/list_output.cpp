@@ -97,13 +97,25 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+// The path as the file functions take it beyond MAX_PATH characters: full, with the "\\?\"
+// prefix ("\\?\UNC\" for a share). Shorter paths are passed as they are.
+std::wstring LongPathForm(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 1 || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 // A new, empty file with a unique name in folder, open for writing.
 DWORD CreateTempFileIn(const std::wstring& folder, std::wstring& name, unique_file& file) {
     const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (DWORD attempt = 0; attempt < 100; ++attempt) {
         wchar_t leaf[32];
         wsprintfW(leaf, L"~orv%08lX.tmp", static_cast<unsigned long>(seed + attempt));
-        name = folder + leaf;
+        name = LongPathForm(folder + leaf);
         HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             file.reset(h);
@@ -128,7 +140,8 @@ DWORD WriteAll(HANDLE file, const std::string& bytes) {
 
 // Writes bytes to a temporary file beside path and moves it over path. Any failure removes
 // the temporary file and leaves path as it was.
-DWORD ReplaceFileContents(const std::wstring& path, const std::string& bytes) {
+DWORD ReplaceFileContents(const std::wstring& shownPath, const std::string& bytes) {
+    const std::wstring path = LongPathForm(shownPath);
     // A read-only file is never replaced; the Save As dialog refuses one too.
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))

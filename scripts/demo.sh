@@ -27,9 +27,12 @@ export ORVALIS_ARCH=$arch
 demo_flags=()
 [ "$cdo" = without ] && demo_flags=(--without-cdo)
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+# The scenario as the user named it, from where they are; the sample from the project's root.
+shown=${1:-samples/scenario.json}
+[ $# -gt 0 ] || cd "$ORVALIS_ROOT"
+[ -f "$shown" ] || { echo "no such scenario file: $shown" >&2; exit 2; }
+scenario=$(realpath "$shown")
 cd "$ORVALIS_ROOT"
-scenario=$(realpath "${1:-samples/scenario.json}")
-[ -f "$scenario" ] || { echo "no such scenario file: $scenario" >&2; exit 2; }
 
 echo "Building..."
 bash scripts/build.sh >/dev/null
@@ -39,7 +42,9 @@ out=$ORVALIS_BUILD/demo
 [ "$arch" = x64 ] && out=$ORVALIS_BUILD/demo-x64
 rm -rf "$out"
 mkdir -p "$out"
-export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$scenario ORVALIS_DEMO_FLAGS="${demo_flags[*]:-}"
+# A scenario that doesn't load stops the demo before the mail client starts; its message
+# names the file as the user did.
+export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$shown ORVALIS_DEMO_FLAGS="${demo_flags[*]:-}"
 
 winpath() { echo "Z:${1//\//\\}"; }
 export ORVALIS_SIM_SCENARIO=$(winpath "$scenario")
@@ -55,10 +60,18 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   save="Z:${ORVALIS_OUT//\//\\}\\subscribers.txt"
   shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
   # To a file, not a pipe: the virtual desktop outlives the program and would hold a pipe open.
-  timeout 120 wine "$ORVALIS_BIN/sim/demo/OrvalisDemo.exe" $ORVALIS_DEMO_FLAGS "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || true
+  rc=0
+  timeout 120 wine "$ORVALIS_BIN/sim/demo/OrvalisDemo.exe" $ORVALIS_DEMO_FLAGS "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || rc=$?
+  echo $rc >"$ORVALIS_OUT/exit-code"
   wineserver -k || true
-  tr -d "\r" <"$ORVALIS_OUT/run.log" | grep -v "^wine: Read access denied" || true
+  tr -d "\r" <"$ORVALIS_OUT/run.log" | grep -v "^wine: Read access denied" >"$ORVALIS_OUT/output.txt" || true
 '
+# Exit code 2: a data file didn't load, and the one line saying why is all there is to show.
+if [ "$(cat "$out/exit-code" 2>/dev/null)" = 2 ]; then
+  cat "$out/output.txt" >&2
+  exit 2
+fi
+cat "$out/output.txt"
 if [ -f "$out/window.bmp" ]; then
   convert "$out/window.bmp" "$out/window.png" && rm -f "$out/window.bmp"
 fi

@@ -28,6 +28,8 @@ for arch in x86 x64; do
   ' || status=1
   cleanup
 done
+# The demo command itself on bad scenario files (its own prefix run, after the suites').
+bash tests/demo_input.sh "$ORVALIS_BUILD/windows/test-results/demo_input.xml" || status=1
 
 # Add up the GoogleTest cases of the runs, with a line for each.
 total_passed=0; total_failed=0; total_skipped=0

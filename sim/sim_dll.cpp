@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include "data_file.h"
+#include "error.h"
+#include "outlook/host_model.h"
 #include "parts.h"
 #include "sim_object.h"
 #include "sim_state.h"
@@ -124,13 +127,37 @@ extern "C" HRESULT __stdcall DllUnregisterServer() {
 }
 
 // Loads a scenario (JSON text): replaces the directory, the picks, the host and the faults.
+// A scenario that doesn't load changes nothing and fails with its problem in IErrorInfo.
 extern "C" HRESULT __stdcall SimLoadScenario(const wchar_t* json) {
+    return orv::Guard([&] {
+        try {
+            sim::LoadScenario(sim::ParseDataText(sim::Narrow(json ? json : L"{}")));
+        } catch (const sim::DataError& e) {
+            orv::Raise(E_INVALIDARG, sim::Widen(e.what()));
+        }
+    });
+}
+
+namespace {
+
+BSTR ProblemText(const std::string& problem) { return problem.empty() ? nullptr : SysAllocString(sim::Widen(problem).c_str()); }
+
+}  // namespace
+
+// What keeps a data file from loading, as one line naming the file as shownAs; null when
+// nothing does. Nothing is loaded.
+extern "C" BSTR __stdcall SimCheckScenarioFile(const wchar_t* path, const wchar_t* shownAs) {
     try {
-        auto scenario = nlohmann::json::parse(sim::Narrow(json ? json : L"{}"));
-        sim::LoadScenario(scenario);
-        return S_OK;
+        return ProblemText(sim::CheckScenarioFile(path, sim::Narrow(shownAs)));
     } catch (...) {
-        return E_INVALIDARG;
+        return SysAllocString(L"the scenario could not be checked");
+    }
+}
+extern "C" BSTR __stdcall SimCheckHostStateFile(const wchar_t* path, const wchar_t* shownAs) {
+    try {
+        return ProblemText(sim::outlook::CheckStateFile(path, sim::Narrow(shownAs)));
+    } catch (...) {
+        return SysAllocString(L"the host's state file could not be checked");
     }
 }
 

@@ -1,7 +1,6 @@
 #include "directory.h"
 
-#include <stdexcept>
-
+#include "data_file.h"
 #include "sim_object.h"
 #include "sim_state.h"
 
@@ -32,12 +31,9 @@ const std::map<std::string, ULONG>& NamedTags() {
     return tags;
 }
 
-[[noreturn]] void Invalid(const std::string& what) { throw std::invalid_argument("cdo scenario: " + what); }
-
-ULONG ParseTag(const nlohmann::json& tag, const std::string& entryId) {
+ULONG ParseTag(const nlohmann::json& tag, const std::string& path) {
     if (tag.is_number_unsigned() || tag.is_number_integer()) return static_cast<ULONG>(tag.get<long long>());
-    if (!tag.is_string()) Invalid("a field tag of \"" + entryId + "\" is neither a number nor a string");
-    std::string text = tag.get<std::string>();
+    std::string text = StringValue(tag, path);
     auto named = NamedTags().find(text);
     if (named != NamedTags().end()) return named->second;
     size_t used = 0;
@@ -47,16 +43,16 @@ ULONG ParseTag(const nlohmann::json& tag, const std::string& entryId) {
     } catch (const std::exception&) {
         used = 0;
     }
-    if (used == 0 || used != text.size()) Invalid("field tag \"" + text + "\" of \"" + entryId + "\" is not a number");
+    if (used == 0 || used != text.size()) throw DataError(path, "\"" + text + "\" is neither a property tag's number nor one of its names");
     return static_cast<ULONG>(value);
 }
 
-orv::Variant ParseValue(const nlohmann::json& v) {
+orv::Variant ParseValue(const nlohmann::json& v, const std::string& path) {
     if (v.is_null()) return orv::Variant();
     if (v.is_boolean()) return orv::Variant::Bool(v.get<bool>());
     if (v.is_number_integer() || v.is_number_unsigned()) return orv::Variant::I4(static_cast<int32_t>(v.get<long long>()));
     if (v.is_string()) return orv::Variant::Str(Widen(v.get<std::string>()));
-    Invalid("a field value is neither a string, a number, a boolean nor null");
+    throw DataError(path, std::string("expected a string, a whole number, true, false or null, not ") + KindName(v));
 }
 
 void SetField(std::vector<Property>& fields, ULONG tag, orv::Variant value) {
@@ -68,24 +64,27 @@ void SetField(std::vector<Property>& fields, ULONG tag, orv::Variant value) {
     fields.push_back(Property{tag, std::move(value)});
 }
 
-DirectoryEntry ParseEntry(const nlohmann::json& j) {
-    if (!j.is_object()) Invalid("a directory entry is not an object");
+DirectoryEntry ParseEntry(const nlohmann::json& j, const std::string& path) {
+    ExpectObject(j, path);
+    OnlyKeys(j, path, {"id", "name", "type", "address", "displayType", "members", "fields", "userType", "primarySmtpAddress"});
     DirectoryEntry e;
-    e.id = Widen(j.at("id").get<std::string>());
-    if (e.id.empty()) Invalid("a directory entry has an empty id");
-    std::string id = Narrow(e.id);
-    e.name = Widen(j.value("name", ""));
-    e.type = Widen(j.value("type", "SMTP"));
-    e.address = Widen(j.value("address", ""));
+    if (!j.contains("id")) throw DataError(path, "an entry needs an id");
+    e.id = Widen(StringValue(j["id"], Member(path, "id")));
+    if (e.id.empty()) throw DataError(Member(path, "id"), "the id is empty");
+    e.name = Widen(StringAt(j, path, "name", ""));
+    e.type = Widen(StringAt(j, path, "type", "SMTP"));
+    e.address = Widen(StringAt(j, path, "address", ""));
     e.isList = j.contains("members");
-    e.displayType = j.value("displayType", e.isList ? 1L : 0L);
-    if (e.isList && !j.at("members").is_array()) Invalid("the members of \"" + id + "\" are not a list");
-    if (e.isList)
-        for (const auto& m : j.at("members")) e.members.push_back(Widen(m.get<std::string>()));
-    e.userType = j.value("userType", -1L);
-    if (j.contains("userType") && e.userType < 0) Invalid("the user type of \"" + id + "\" is negative");
+    e.displayType = IntegerAt(j, path, "displayType", e.isList ? 1L : 0L);
+    if (e.isList) {
+        const std::string at = Member(path, "members");
+        ExpectArray(j["members"], at);
+        for (size_t i = 0; i < j["members"].size(); ++i) e.members.push_back(Widen(StringValue(j["members"][i], Element(at, i))));
+    }
+    e.userType = IntegerAt(j, path, "userType", -1L);
+    if (j.contains("userType") && e.userType < 0) throw DataError(Member(path, "userType"), "a user type is never negative");
     e.hasPrimarySmtp = j.contains("primarySmtpAddress");
-    if (e.hasPrimarySmtp) e.primarySmtp = Widen(j.at("primarySmtpAddress").get<std::string>());
+    if (e.hasPrimarySmtp) e.primarySmtp = Widen(StringAt(j, path, "primarySmtpAddress", ""));
 
     // Every entry carries the basic properties, as the address book's own entries do; the
     // scenario's fields follow, and one with the same tag takes its place instead.
@@ -95,28 +94,31 @@ DirectoryEntry ParseEntry(const nlohmann::json& j) {
     e.fields.push_back(Property{PR_DISPLAY_TYPE, orv::Variant::I4(e.displayType)});
     if (j.contains("fields")) {
         const auto& f = j.at("fields");
+        const std::string at = Member(path, "fields");
         if (f.is_object()) {
-            for (const auto& [tag, value] : f.items()) SetField(e.fields, ParseTag(tag, id), ParseValue(value));
+            for (const auto& [tag, value] : f.items())
+                SetField(e.fields, ParseTag(tag, Member(at, tag)), ParseValue(value, Member(at, tag)));
         } else if (f.is_array()) {
-            for (const auto& pair : f) {
-                if (!pair.is_array() || pair.size() != 2) Invalid("a field of \"" + id + "\" is not a [tag, value] pair");
-                SetField(e.fields, ParseTag(pair[0], id), ParseValue(pair[1]));
+            for (size_t i = 0; i < f.size(); ++i) {
+                const auto& pair = f[i];
+                if (!pair.is_array() || pair.size() != 2) throw DataError(Element(at, i), std::string("expected a [tag, value] pair, not ") + (pair.is_array() ? "a list of " + std::to_string(pair.size()) : KindName(pair)));
+                SetField(e.fields, ParseTag(pair[0], Element(Element(at, i), 0)), ParseValue(pair[1], Element(Element(at, i), 1)));
             }
         } else if (!f.is_null()) {
-            Invalid("the fields of \"" + id + "\" are neither an object nor a list of pairs");
+            throw DataError(at, std::string("expected an object or a list of [tag, value] pairs, not ") + KindName(f));
         }
     }
     return e;
 }
 
-Pick ParsePick(const nlohmann::json& j) {
+Pick ParsePick(const nlohmann::json& j, const std::string& path) {
     Pick p;
     if (j.is_string() && j.get<std::string>() == "cancel") {
         p.cancel = true;
         return p;
     }
-    if (!j.is_array()) Invalid("a pick is neither a list of entry ids nor \"cancel\"");
-    for (const auto& id : j) p.ids.push_back(Widen(id.get<std::string>()));
+    if (!j.is_array()) throw DataError(path, std::string("expected a list of entry ids or \"cancel\", not ") + KindName(j));
+    for (size_t i = 0; i < j.size(); ++i) p.ids.push_back(Widen(StringValue(j[i], Element(path, i))));
     return p;
 }
 
@@ -141,23 +143,40 @@ const DirectoryEntry* Directory::Find(const std::wstring& id) const {
 Directory ParseDirectory(const nlohmann::json& cdo) {
     Directory d;
     if (cdo.is_null()) return d;
-    if (!cdo.is_object()) Invalid("the section is not an object");
-    if (cdo.contains("directory"))
-        for (const auto& j : cdo.at("directory")) {
-            DirectoryEntry e = ParseEntry(j);
+    ExpectObject(cdo, "cdo");
+    OnlyKeys(cdo, "cdo", {"directory", "picks"});
+    // Where each entry is, in the file's order, for the messages below.
+    std::vector<std::wstring> order;
+    std::map<std::wstring, std::string> placeOf;
+    if (cdo.contains("directory")) {
+        const auto& list = cdo["directory"];
+        ExpectArray(list, "cdo.directory");
+        for (size_t i = 0; i < list.size(); ++i) {
+            const std::string at = Element("cdo.directory", i);
+            DirectoryEntry e = ParseEntry(list[i], at);
             std::wstring id = e.id;
-            if (!d.entries.emplace(id, std::move(e)).second) Invalid("entry id \"" + Narrow(id) + "\" is used twice");
+            if (!d.entries.emplace(id, std::move(e)).second)
+                throw DataError(Member(at, "id"), "\"" + Narrow(id) + "\" is already the id of " + placeOf[id]);
+            placeOf[id] = at;
+            order.push_back(id);
         }
-    if (cdo.contains("picks"))
-        for (const auto& j : cdo.at("picks")) d.picks.push_back(ParsePick(j));
+    }
+    if (cdo.contains("picks")) {
+        ExpectArray(cdo["picks"], "cdo.picks");
+        for (size_t i = 0; i < cdo["picks"].size(); ++i) d.picks.push_back(ParsePick(cdo["picks"][i], Element("cdo.picks", i)));
+    }
 
     // Every id must name an entry: a typing error in a hand-edited file shows at once.
-    for (const auto& [id, e] : d.entries)
-        for (const auto& m : e.members)
-            if (!d.Find(m)) Invalid("member \"" + Narrow(m) + "\" of \"" + Narrow(id) + "\" is not in the directory");
-    for (const Pick& p : d.picks)
-        for (const auto& id : p.ids)
-            if (!d.Find(id)) Invalid("picked entry \"" + Narrow(id) + "\" is not in the directory");
+    for (const std::wstring& id : order) {
+        const auto& members = d.entries.at(id).members;
+        for (size_t i = 0; i < members.size(); ++i)
+            if (!d.Find(members[i]))
+                throw DataError(Element(Member(placeOf[id], "members"), i), "\"" + Narrow(members[i]) + "\" is not in the directory");
+    }
+    for (size_t p = 0; p < d.picks.size(); ++p)
+        for (size_t i = 0; i < d.picks[p].ids.size(); ++i)
+            if (!d.Find(d.picks[p].ids[i]))
+                throw DataError(Element(Element("cdo.picks", p), i), "\"" + Narrow(d.picks[p].ids[i]) + "\" is not in the directory");
     return d;
 }
 

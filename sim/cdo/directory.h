@@ -68,8 +68,9 @@ struct EntryRef {
     const DirectoryEntry* operator->() const { return entry; }
 };
 
-// Builds a directory from a "cdo" section; throws std::invalid_argument (or a json error)
-// naming what is wrong, so a hand-edited file fails loudly instead of half-loading.
+// Builds a directory from a "cdo" section (null for none); throws sim::DataError naming the
+// place and what is wrong (an unknown key, a value of the wrong kind, an id used twice or
+// naming no entry), so a hand-edited file fails loudly instead of half-loading.
 Directory ParseDirectory(const nlohmann::json& cdo);
 
 // The directory as it is now (an empty one before any scenario).

@@ -79,7 +79,9 @@ void LoadCdoSection(const nlohmann::json& scenario) {
     ReplaceDirectory(ParseDirectory(scenario.contains("cdo") ? scenario["cdo"] : nlohmann::json()));
 }
 
-const bool registered = (RegisterScenarioLoader(&LoadCdoSection), true);
+void CheckCdoSection(const nlohmann::json& cdo, const std::string&) { ParseDirectory(cdo); }
+
+const bool registered = (RegisterScenarioLoader("cdo", &CheckCdoSection, &LoadCdoSection), true);
 
 }  // namespace
 

@@ -43,8 +43,32 @@ std::wstring TakeBstr(BSTR b) {
 }  // namespace
 
 void LoadScenario(const std::wstring& json) {
-    HRESULT hr = Export<HRESULT(__stdcall*)(const wchar_t*)>("SimLoadScenario")(json.c_str());
-    if (FAILED(hr)) orv::Raise(hr, L"The scenario is not valid JSON");
+    orv::ThrowIfFailed(Export<HRESULT(__stdcall*)(const wchar_t*)>("SimLoadScenario")(json.c_str()));
+}
+
+namespace {
+
+std::wstring EnvVar(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return std::wstring();
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), size));
+    return value;
+}
+
+}  // namespace
+
+std::wstring CheckDataFiles() {
+    using Check = BSTR(__stdcall*)(const wchar_t*, const wchar_t*);
+    const std::wstring scenario = EnvVar(L"ORVALIS_SIM_SCENARIO");
+    if (!scenario.empty()) {
+        std::wstring shownAs = EnvVar(L"ORVALIS_SCENARIO_FILE");
+        std::wstring problem = TakeBstr(Export<Check>("SimCheckScenarioFile")(scenario.c_str(), (shownAs.empty() ? scenario : shownAs).c_str()));
+        if (!problem.empty()) return problem;
+    }
+    const std::wstring state = EnvVar(L"ORVALIS_HOST_STATE");
+    if (state.empty()) return std::wstring();
+    return TakeBstr(Export<Check>("SimCheckHostStateFile")(state.c_str(), state.c_str()));
 }
 
 std::wstring Log() { return TakeBstr(Export<BSTR(__stdcall*)()>("SimGetLog")()); }

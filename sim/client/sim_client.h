@@ -10,8 +10,14 @@
 
 namespace simclient {
 
-// Loads a scenario given as JSON text (UTF-16); throws orv::Error when it doesn't parse.
+// Loads a scenario given as JSON text (UTF-16); throws orv::Error with the problem (its place
+// and what is wrong) when it doesn't load, and the stand-ins stay as they were.
 void LoadScenario(const std::wstring& json);
+// What keeps the data files of ORVALIS_SIM_SCENARIO and ORVALIS_HOST_STATE from loading: one
+// line naming the file, the place and what is wrong, or "" when both would load (or aren't
+// set). The scenario file is named as ORVALIS_SCENARIO_FILE says where that is set (the
+// spelling its user gave). Nothing is loaded.
+std::wstring CheckDataFiles();
 // Every call the stand-ins received since the last ClearLog, one line each.
 std::wstring Log();
 void ClearLog();

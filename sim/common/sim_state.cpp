@@ -2,16 +2,24 @@
 
 #include <cstdio>
 
+#include "data_file.h"
+
 namespace sim {
 
 namespace {
+
+struct ScenarioPart {
+    std::string key;
+    ScenarioCheck check;
+    ScenarioLoader load;
+};
 
 struct State {
     std::wstring log;
     std::vector<FaultRule> faults;
     std::vector<int> seen;  // calls matched so far, per rule
     std::map<std::wstring, long> live;
-    std::vector<ScenarioLoader> loaders;
+    std::vector<ScenarioPart> parts;
     bool scenarioLoaded = false;
 };
 
@@ -60,26 +68,49 @@ const FaultRule* MatchFault(const std::wstring& kind, const std::wstring& id, co
     return nullptr;
 }
 
-void SetFaults(const nlohmann::json& faults) {
-    State& s = S();
-    s.faults.clear();
-    if (faults.is_array()) {
-        for (const auto& f : faults) {
-            FaultRule r;
-            r.kind = Widen(f.value("object", ""));
-            r.id = Widen(f.value("id", ""));
-            r.member = Widen(f.value("member", ""));
-            if (f.contains("hresult")) {
-                const auto& h = f["hresult"];
-                r.hr = h.is_string() ? static_cast<HRESULT>(std::stoul(h.get<std::string>(), nullptr, 0))
-                                     : static_cast<HRESULT>(h.get<long long>());
+std::vector<FaultRule> ParseFaults(const nlohmann::json& faults, const std::string& path) {
+    std::vector<FaultRule> rules;
+    if (faults.is_null()) return rules;
+    ExpectArray(faults, path);
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const auto& f = faults[i];
+        const std::string at = Element(path, i);
+        ExpectObject(f, at);
+        OnlyKeys(f, at, {"object", "id", "member", "hresult", "description", "skip", "times"});
+        FaultRule r;
+        r.kind = Widen(StringAt(f, at, "object", ""));
+        r.id = Widen(StringAt(f, at, "id", ""));
+        r.member = Widen(StringAt(f, at, "member", ""));
+        if (r.member.empty()) throw DataError(Member(at, "member"), "a rule needs the member that fails");
+        if (f.contains("hresult")) {
+            const auto& h = f["hresult"];
+            const std::string hat = Member(at, "hresult");
+            if (h.is_string()) {
+                const std::string text = h.get<std::string>();
+                size_t used = 0;
+                unsigned long value = 0;
+                try {
+                    value = std::stoul(text, &used, 0);
+                } catch (const std::exception&) {
+                    used = 0;
+                }
+                if (used == 0 || used != text.size()) throw DataError(hat, "\"" + text + "\" is not a number");
+                r.hr = static_cast<HRESULT>(value);
+            } else {
+                r.hr = static_cast<HRESULT>(IntegerValue(h, hat));
             }
-            r.description = Widen(f.value("description", "Injected failure"));
-            r.skip = f.value("skip", 0);
-            r.times = f.value("times", -1);
-            s.faults.push_back(r);
         }
+        r.description = Widen(StringAt(f, at, "description", "Injected failure"));
+        r.skip = IntegerAt(f, at, "skip", 0);
+        r.times = IntegerAt(f, at, "times", -1);
+        rules.push_back(r);
     }
+    return rules;
+}
+
+void SetFaults(std::vector<FaultRule> faults) {
+    State& s = S();
+    s.faults = std::move(faults);
     s.seen.assign(s.faults.size(), 0);
 }
 
@@ -95,40 +126,65 @@ long LiveObjects(const std::wstring& kind) {
 
 std::map<std::wstring, long> LiveByKind() { return S().live; }
 
-void RegisterScenarioLoader(ScenarioLoader loader) { S().loaders.push_back(loader); }
+void RegisterScenarioLoader(const char* key, ScenarioCheck check, ScenarioLoader loader) {
+    S().parts.push_back(ScenarioPart{key, check, loader});
+}
+
+void CheckScenario(const nlohmann::json& scenario) {
+    ExpectObject(scenario, "");
+    for (const auto& item : scenario.items()) {
+        bool known = item.key() == "faults";
+        for (const ScenarioPart& p : S().parts) known = known || item.key() == p.key;
+        if (!known) throw DataError(item.key(), "unknown key");
+    }
+    ParseFaults(scenario.contains("faults") ? scenario["faults"] : nlohmann::json(), "faults");
+    for (const ScenarioPart& p : S().parts)
+        if (p.check) p.check(scenario.contains(p.key) ? scenario[p.key] : nlohmann::json(), p.key);
+}
 
 void LoadScenario(const nlohmann::json& scenario) {
+    CheckScenario(scenario);
     S().scenarioLoaded = true;
-    SetFaults(scenario.contains("faults") ? scenario["faults"] : nlohmann::json::array());
-    for (ScenarioLoader l : S().loaders) l(scenario);
+    SetFaults(ParseFaults(scenario.contains("faults") ? scenario["faults"] : nlohmann::json(), "faults"));
+    for (const ScenarioPart& p : S().parts) p.load(scenario);
+}
+
+namespace {
+
+// The scenario in the file, or DataError (with no place for a file that can't be read).
+nlohmann::json ReadScenarioFile(const std::wstring& path) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) throw DataError("", "the file cannot be read");
+    return ParseDataText(text);
+}
+
+}  // namespace
+
+std::string CheckScenarioFile(const std::wstring& path, const std::string& shownAs) {
+    try {
+        CheckScenario(ReadScenarioFile(path));
+        return std::string();
+    } catch (const DataError& e) {
+        return e.In(shownAs);
+    }
 }
 
 void EnsureScenarioLoaded() {
     if (S().scenarioLoaded) return;
     S().scenarioLoaded = true;
     std::wstring path = EnvVar(L"ORVALIS_SIM_SCENARIO");
-    nlohmann::json scenario = nlohmann::json::object();
-    if (!path.empty()) {
-        std::string text;
-        if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-            char buf[4096];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-            fclose(f);
-        }
-        scenario = nlohmann::json::parse(text, nullptr, false);
-        if (scenario.is_discarded() || !scenario.is_object()) scenario = nlohmann::json::object();
-    }
-    // This runs inside a class factory: a scenario file that a loader rejects leaves the
+    // This runs inside a class factory: a scenario file that doesn't load leaves the
     // stand-ins empty and says why in the log, and nothing is thrown at the client.
     try {
-        LoadScenario(scenario);
-    } catch (const std::exception& e) {
-        LogLine(L"Scenario rejected: " + Widen(e.what()));
+        LoadScenario(path.empty() ? nlohmann::json::object() : ReadScenarioFile(path));
+    } catch (const DataError& e) {
+        LogLine(L"Scenario rejected: " + Widen(e.In(Narrow(path))));
         try {
             LoadScenario(nlohmann::json::object());
         } catch (...) {
         }
+    } catch (const std::exception& e) {
+        LogLine(L"Scenario rejected: " + Widen(e.what()));
     }
 }
 

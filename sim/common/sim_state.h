@@ -29,7 +29,9 @@ void ClearLog();
 
 // Returns the rule that fails this call now, if any (counts the call against the rules).
 const FaultRule* MatchFault(const std::wstring& kind, const std::wstring& id, const std::wstring& member);
-void SetFaults(const nlohmann::json& faults);
+// The rules of a "faults" list (null for none); throws DataError for a malformed one.
+std::vector<FaultRule> ParseFaults(const nlohmann::json& faults, const std::string& path);
+void SetFaults(std::vector<FaultRule> faults);
 
 void CountBirth(const std::wstring& kind);
 void CountDeath(const std::wstring& kind);
@@ -38,11 +40,22 @@ std::map<std::wstring, long> LiveByKind();
 
 
 // The scenario: an object with optional "cdo", "host" and "faults" members. Each part
-// registers a loader that receives the whole scenario and takes its own section.
+// registers the member it reads: check throws DataError (data_file.h) for anything in that
+// member (null when absent) that the part would not load, and changes nothing; load then
+// receives the whole scenario. A scenario loads only once every check has passed, so a bad
+// one leaves the stand-ins as they were.
+using ScenarioCheck = void (*)(const nlohmann::json& section, const std::string& path);
 using ScenarioLoader = void (*)(const nlohmann::json& scenario);
-void RegisterScenarioLoader(ScenarioLoader loader);
+void RegisterScenarioLoader(const char* key, ScenarioCheck check, ScenarioLoader loader);
+// Throws DataError naming the first problem: a key no part reads, or a part's own.
+void CheckScenario(const nlohmann::json& scenario);
+// CheckScenario, then every part's loader.
 void LoadScenario(const nlohmann::json& scenario);
-// Loads the scenario file named by ORVALIS_SIM_SCENARIO once per process, if set and not yet loaded.
+// The scenario file's first problem as one line naming the file as shownAs ("" when it
+// would load): unreadable, not JSON (with line and column), or refused by a check.
+std::string CheckScenarioFile(const std::wstring& path, const std::string& shownAs);
+// Loads the scenario file named by ORVALIS_SIM_SCENARIO once per process, if set and not yet
+// loaded. A file that doesn't load leaves the stand-ins empty and says why in the log.
 void EnsureScenarioLoaded();
 
 }  // namespace sim

@@ -8,6 +8,9 @@
 // List" on the address-book picks of the scenario (ORVALIS_SIM_SCENARIO), a screenshot
 // of the window, "Copy to Clipboard", "Save List" to <save-path>, closing the window, and
 // the host's shutdown.
+//
+// A scenario (or host state file) that doesn't load stops it before the mail client starts,
+// with one line naming the file, the place and what is wrong, and exit code 2.
 #include <windows.h>
 #include <ole2.h>
 
@@ -24,6 +27,9 @@
 #include "utf8.h"
 
 namespace {
+
+// The exit code for a data file that doesn't load, as for a wrong command line.
+constexpr int kBadDataFile = 2;
 
 // The window's class and its buttons, as a person sees them.
 const wchar_t kWindowClass[] = L"OrvalisForm1";
@@ -147,6 +153,12 @@ int wmain(int argc, wchar_t** argv) {
     OleInitialize(nullptr);
     int rc = 1;
     try {
+        const std::wstring problem = simclient::CheckDataFiles();
+        if (!problem.empty()) {
+            Say(problem);
+            OleUninitialize();
+            return kBadDataFile;
+        }
         rc = Run(argv[1], argc > 2 ? argv[2] : L"", withoutCdo);
     } catch (const orv::Error& e) {
         Say(L"demo failed: " + e.description());

@@ -1,6 +1,7 @@
 // OrvalisHost.exe: runs steps of the mail client's life (start-up, clicks, shutdown) through the
 // stand-in's host driver, in one single-threaded apartment with a message loop, and prints one
-// line per step. The first failing step ends the program with exit code 1.
+// line per step. The first failing step ends the program with exit code 1; a wrong command line,
+// scenario or state file (ORVALIS_SIM_SCENARIO, ORVALIS_HOST_STATE) runs nothing, exit code 2.
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -207,6 +208,18 @@ int main() {
     if (steps.empty()) {
         Print(kUsage);
         return 2;
+    }
+
+    // A data file that doesn't load stops the run before its first step, as a wrong step does.
+    try {
+        const std::wstring problem = simclient::CheckDataFiles();
+        if (!problem.empty()) {
+            Print(problem);
+            return 2;
+        }
+    } catch (const orv::Error& e) {
+        Print(e.description());
+        return 1;
     }
 
     if (FAILED(OleInitialize(nullptr))) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data_file.h"
 #include "sim_state.h"
 
 namespace sim::outlook {
@@ -43,46 +44,40 @@ std::wstring EnvVar(const wchar_t* name) {
     return n && n < 1024 ? std::wstring(buf, n) : std::wstring();
 }
 
-std::wstring Str(const json& j, const char* key) {
-    auto it = j.find(key);
-    return it != j.end() && it->is_string() ? Widen(it->get<std::string>()) : std::wstring();
-}
+std::wstring Str(const json& j, const std::string& path, const char* key) { return Widen(StringAt(j, path, key, "")); }
 
-long Num(const json& j, const char* key, long fallback) {
-    auto it = j.find(key);
-    return it != j.end() && it->is_number() ? it->get<long>() : fallback;
-}
-
-bool Flag(const json& j, const char* key, bool fallback) {
-    auto it = j.find(key);
-    return it != j.end() && it->is_boolean() ? it->get<bool>() : fallback;
-}
-
-void LoadControls(Host& host, const json& items, const ControlListPtr& list) {
-    if (!items.is_array()) return;
-    for (const json& j : items) {
-        if (!j.is_object()) continue;
+void LoadControls(Host& host, const json& items, const std::string& path, const ControlListPtr& list) {
+    ExpectArray(items, path);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const json& j = items[i];
+        const std::string at = Element(path, i);
+        ExpectObject(j, at);
+        OnlyKeys(j, at, {"id", "type", "builtInId", "caption", "enabled", "visible", "style", "tooltipText", "helpFile",
+                         "helpContextId", "faceId", "onAction", "parameter", "tag", "temporary", "controls"});
         auto c = std::make_shared<Control>();
         bool hasChildren = j.contains("controls");
-        c->type = Num(j, "type", hasChildren ? kPopup : kButton);
-        c->id = Num(j, "id", 0);
-        c->builtInId = Num(j, "builtInId", 1);
-        c->caption = Str(j, "caption");
-        c->enabled = Flag(j, "enabled", true);
-        c->visible = Flag(j, "visible", true);
-        c->style = Num(j, "style", 0);
-        c->tooltipText = Str(j, "tooltipText");
-        c->helpFile = Str(j, "helpFile");
-        c->helpContextId = Num(j, "helpContextId", 0);
-        c->faceId = Num(j, "faceId", 0);
-        c->onAction = Str(j, "onAction");
-        c->parameter = Str(j, "parameter");
-        c->tag = Str(j, "tag");
-        c->temporary = Flag(j, "temporary", false);
+        c->type = IntegerAt(j, at, "type", hasChildren ? kPopup : kButton);
+        if (c->type != kButton && c->type != kPopup)
+            throw DataError(Member(at, "type"), std::to_string(c->type) + " is not a control type (1 button, 10 pop-up)");
+        if (hasChildren && c->type != kPopup) throw DataError(Member(at, "controls"), "only a pop-up (type 10) holds controls");
+        c->id = IntegerAt(j, at, "id", 0);
+        c->builtInId = IntegerAt(j, at, "builtInId", 1);
+        c->caption = Str(j, at, "caption");
+        c->enabled = BoolAt(j, at, "enabled", true);
+        c->visible = BoolAt(j, at, "visible", true);
+        c->style = IntegerAt(j, at, "style", 0);
+        c->tooltipText = Str(j, at, "tooltipText");
+        c->helpFile = Str(j, at, "helpFile");
+        c->helpContextId = IntegerAt(j, at, "helpContextId", 0);
+        c->faceId = IntegerAt(j, at, "faceId", 0);
+        c->onAction = Str(j, at, "onAction");
+        c->parameter = Str(j, at, "parameter");
+        c->tag = Str(j, at, "tag");
+        c->temporary = BoolAt(j, at, "temporary", false);
         c->owner = list;
         if (c->type == kPopup) {
             c->controls = std::make_shared<ControlList>();
-            LoadControls(host, j.value("controls", json::array()), c->controls);
+            LoadControls(host, j.value("controls", json::array()), Member(at, "controls"), c->controls);
         }
         list->items.push_back(c);
     }
@@ -103,16 +98,19 @@ void MaxId(const ControlList& list, long& max) {
     }
 }
 
-bool LoadBars(Host& host, const json& bars) {
-    if (!bars.is_array()) return false;
+void LoadBars(Host& host, const json& bars, const std::string& path) {
+    ExpectArray(bars, path);
     host.bars.clear();
-    for (const json& j : bars) {
-        if (!j.is_object()) continue;
+    for (size_t i = 0; i < bars.size(); ++i) {
+        const json& j = bars[i];
+        const std::string at = Element(path, i);
+        ExpectObject(j, at);
+        OnlyKeys(j, at, {"name", "menuBar", "visible", "controls"});
         auto bar = std::make_shared<Bar>();
-        bar->name = Str(j, "name");
-        bar->menuBar = Flag(j, "menuBar", false);
-        bar->visible = Flag(j, "visible", true);
-        LoadControls(host, j.value("controls", json::array()), bar->controls);
+        bar->name = Str(j, at, "name");
+        bar->menuBar = BoolAt(j, at, "menuBar", false);
+        bar->visible = BoolAt(j, at, "visible", true);
+        LoadControls(host, j.value("controls", json::array()), Member(at, "controls"), bar->controls);
         int same = 0;
         for (const auto& b : host.bars) same += b->name == bar->name;
         bar->logId = same ? bar->name + L"#" + std::to_wstring(same + 1) : bar->name;
@@ -122,61 +120,79 @@ bool LoadBars(Host& host, const json& bars) {
     for (const auto& b : host.bars) MaxId(*b->controls, max);
     host.nextControlId = max + 1;
     for (const auto& b : host.bars) NumberControls(host, *b->controls);
-    return true;
-}
-
-std::string ReadFile(const std::wstring& path) {
-    std::string text;
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (!f) return text;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    fclose(f);
-    return text;
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The bars of a state file, or DataError naming what is wrong with it.
+void LoadStateFile(Host& host, const std::wstring& path) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) throw DataError("", "the file cannot be read");
+    const json state = ParseDataText(text);
+    ExpectObject(state, "");
+    OnlyKeys(state, "", {"bars"});
+    if (!state.contains("bars")) throw DataError("", "a state file holds \"bars\"");
+    LoadBars(host, state["bars"], "bars");
+}
+
 void LoadLayout(Host& host) {
     std::wstring statePath = EnvVar(L"ORVALIS_HOST_STATE");
     if (!statePath.empty() && FileExists(statePath)) {
-        json state = json::parse(ReadFile(statePath), nullptr, false);
-        if (!state.is_discarded() && state.is_object() && LoadBars(host, state.value("bars", json())))
+        try {
+            LoadStateFile(host, statePath);
             return;
-        LogLine(L"Host: the state file " + statePath + L" is not readable; starting from the scenario");
+        } catch (const DataError& e) {
+            LogLine(L"Host: the state file is not readable (" + Widen(e.In(Narrow(statePath))) + L"); starting from the scenario");
+        }
     }
     const json& scenario = ScenarioHost();
-    if (scenario.contains("bars") && LoadBars(host, scenario["bars"])) return;
-    LoadBars(host, json::parse(kDefaultBars)["bars"]);
+    if (scenario.contains("bars")) return LoadBars(host, scenario["bars"], "host.bars");
+    LoadBars(host, json::parse(kDefaultBars)["bars"], "bars");
 }
 
-void LoadAddIns(Host& host) {
-    const json& scenario = ScenarioHost();
-    auto list = scenario.value("addins", json::array());
-    if (!list.is_array()) return;
-    for (const json& j : list) {
-        if (!j.is_object()) continue;
+void LoadAddIns(Host& host, const json& list, const std::string& path) {
+    ExpectArray(list, path);
+    for (size_t i = 0; i < list.size(); ++i) {
+        const json& j = list[i];
+        const std::string at = Element(path, i);
+        ExpectObject(j, at);
+        OnlyKeys(j, at, {"description", "progId", "loadBehavior", "connected"});
         auto a = std::make_shared<AddIn>();
-        a->progId = Str(j, "progId");
-        a->description = Str(j, "description");
-        if (!j.contains("description")) a->description = a->progId;
-        a->loadBehavior = static_cast<DWORD>(Num(j, "loadBehavior", 0));
-        a->connected = Flag(j, "connected", false);
+        a->progId = Str(j, at, "progId");
+        a->description = j.contains("description") ? Str(j, at, "description") : a->progId;
+        a->loadBehavior = static_cast<DWORD>(IntegerAt(j, at, "loadBehavior", 0));
+        a->connected = BoolAt(j, at, "connected", false);
         host.addIns.push_back(a);
     }
+}
+
+// The settings of a "host" section that LoadHost reads, checked as it reads them.
+void ReadHostSettings(Host& host, const json& section, const std::string& path) {
+    host.explorerAtStart = BoolAt(section, path, "explorer", true);
+    host.explorerOpen = host.explorerAtStart;
+    host.barCountOverride = IntegerAt(section, path, "barCount", -1);
+    StringAt(section, path, "addinsKey", "");
 }
 
 Host* LoadHost() {
     auto* host = new Host;
     const json& scenario = ScenarioHost();
-    host->explorerAtStart = Flag(scenario, "explorer", true);
-    host->explorerOpen = host->explorerAtStart;
-    host->barCountOverride = Num(scenario, "barCount", -1);
+    ReadHostSettings(*host, scenario, "host");
     LoadLayout(*host);
-    LoadAddIns(*host);
+    LoadAddIns(*host, scenario.value("addins", json::array()), "host.addins");
     SyncRegistryAddIns(*host);
     return host;
+}
+
+// Reads a "host" section into a host of its own, as LoadHost would, without the registry.
+void CheckHostSection(const json& section, const std::string& path) {
+    if (section.is_null()) return;
+    ExpectObject(section, path);
+    OnlyKeys(section, path, {"explorer", "barCount", "bars", "addinsKey", "addins"});
+    Host trial;
+    ReadHostSettings(trial, section, path);
+    if (section.contains("bars")) LoadBars(trial, section["bars"], Member(path, "bars"));
+    if (section.contains("addins")) LoadAddIns(trial, section["addins"], Member(path, "addins"));
 }
 
 // A scenario with a "host" section starts the host afresh.
@@ -187,7 +203,7 @@ void OnScenario(const json& scenario) {
 }
 
 struct RegisterLoader {
-    RegisterLoader() { RegisterScenarioLoader(&OnScenario); }
+    RegisterLoader() { RegisterScenarioLoader("host", &CheckHostSection, &OnScenario); }
 } registerLoader;
 
 std::wstring RegString(HKEY key, const wchar_t* name) {
@@ -208,7 +224,7 @@ DWORD RegDword(HKEY key, const wchar_t* name) {
 // Where the client keeps its add-in entries; a scenario can point elsewhere, so that a test's
 // entries are not mixed with whatever else the prefix has registered.
 std::wstring AddInsKey() {
-    std::wstring key = Str(ScenarioHost(), "addinsKey");
+    std::wstring key = Str(ScenarioHost(), "host", "addinsKey");
     return key.empty() ? L"Software\\Microsoft\\Office\\Outlook\\Addins" : key;
 }
 
@@ -317,6 +333,17 @@ void ResetHost() {
     // The add-ins' objects and the held application go now; they may call back into the
     // stand-in while they are released, so the host is already detached.
     delete old;
+}
+
+std::string CheckStateFile(const std::wstring& path, const std::string& shownAs) {
+    if (!FileExists(path)) return std::string();
+    try {
+        Host trial;
+        LoadStateFile(trial, path);
+        return std::string();
+    } catch (const DataError& e) {
+        return e.In(shownAs);
+    }
 }
 
 void SyncRegistryAddIns(Host& host) {

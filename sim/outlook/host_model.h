@@ -87,6 +87,9 @@ void ResetHost();
 void SyncRegistryAddIns(Host& host);
 // Writes the permanent controls to the state file named by ORVALIS_HOST_STATE, if set.
 void SaveState();
+// The state file's first problem as one line naming it as shownAs; "" when it would load or
+// isn't there (the host then starts from the scenario).
+std::string CheckStateFile(const std::wstring& path, const std::string& shownAs);
 
 // The controls of a list that are there now (without those deleted for the session).
 std::vector<ControlPtr> Present(const ControlList& list);

@@ -228,6 +228,120 @@ TEST_F(ListOutput, FailedSaveReportsOnceAndChangesNothing) {
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+std::wstring SaveFailedBox(const std::wstring& path, const std::wstring& reason) {
+    return L"Orvalis Address Book Utility|The list could not be saved as\r\n" + path + L"\r\n\r\n" + reason;
+}
+
+MemberTable FullTable() {
+    std::vector<Row> rows;
+    for (int i = 0; i < MemberTable::kRows; ++i) {
+        wchar_t address[32];
+        wsprintfW(address, L"member%04d@example.org", i);
+        rows.push_back({address, L"A Member"});
+    }
+    return TableOf(rows);
+}
+
+// A 64 KiB file system (tests/wine/full_disk.sh) fills up long before the 8001 lines are
+// written: one box, the old list as it was, and no temporary file left behind.
+TEST_F(ListOutput, DiskThatFillsUpKeepsTheOldFileAndLeavesNoTemporary) {
+    const std::wstring fs = orvtest::BuildPath(L"full-disk");
+    const std::wstring dir = fs + L"\\save";
+    if (GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const std::string reason = FileBytes(fs + L".unavailable");
+        GTEST_SKIP() << (reason.empty() ? "the 64 KiB file system is not mounted: run this through ctest" : reason);
+    }
+    for (const auto& name : FilesIn(dir)) DeleteFileW((dir + L"\\" + name).c_str());
+    const std::wstring path = dir + L"\\list.txt";
+    const std::string old = "old list\r\n";
+    WriteBytes(path, old);
+    const MemberTable table = FullTable();
+    orvtest::DialogWatcher watcher;
+    EXPECT_FALSE(orvalis::WriteListFile(owner_, path, table));
+    EXPECT_EQ(std::vector<std::wstring>{SaveFailedBox(path, L"Error 0x80070070: Disk full.")}, watcher.Seen());
+    EXPECT_EQ(old, FileBytes(path));
+    EXPECT_EQ(std::vector<std::wstring>{L"list.txt"}, FilesIn(dir));
+}
+
+// Another program holds the list file: open for writing with only reading shared, or with a
+// byte-range lock over the whole file. The save must not go around it.
+TEST_F(ListOutput, FileHeldByAnotherProgramKeepsItsContents) {
+    const std::wstring path = dir_ + L"\\list.txt";
+    const std::string old = "old list\r\n";
+    struct Case {
+        const char* label;
+        const wchar_t* mode;
+    } cases[] = {{"opened without sharing write", L"share"}, {"byte-range lock", L"lock"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        WriteBytes(path, old);
+        const std::wstring readyName = L"OrvalisHoldReady" + std::wstring(c.mode), releaseName = L"OrvalisHoldRelease" + std::wstring(c.mode);
+        HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        std::wstring cmd = L"\"" + orvtest::BuildPath(L"tests\\wine\\HoldFile.exe") + L"\" \"" + path + L"\" " + c.mode + L" " +
+                           readyName + L" " + releaseName;
+        ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        HANDLE both[] = {ready, pi.hProcess};
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, both, FALSE, 20000)) << "the holder did not take the file";
+        std::vector<std::wstring> boxes;
+        bool written;
+        {
+            orvtest::DialogWatcher watcher;
+            written = orvalis::WriteListFile(owner_, path, TableOf({{L"a@b.org", L"Ann Lee"}}));
+            boxes = watcher.Seen();
+        }
+        SetEvent(release);
+        WaitForSingleObject(pi.hProcess, 20000);
+        DWORD held = 1;
+        GetExitCodeProcess(pi.hProcess, &held);
+        for (HANDLE h : {pi.hThread, pi.hProcess, ready, release}) CloseHandle(h);
+        EXPECT_EQ(0u, held);
+        EXPECT_FALSE(written);
+        EXPECT_EQ(std::vector<std::wstring>{SaveFailedBox(path, L"Error 0x80070005: Access denied.")}, boxes);
+        EXPECT_EQ(old, FileBytes(path));
+        EXPECT_EQ(std::vector<std::wstring>{L"list.txt"}, FilesIn(dir_));
+    }
+}
+
+// Folders nested deeper than MAX_PATH: written directly, the list lands at exactly the path
+// given; typed in the Save As dialog, the save ends with one box (the dialog can't hold such
+// a path) and writes nowhere, a cut path included.
+TEST_F(ListOutput, PathLongerThanMaxPathIsWrittenWholeOrNotAtAll) {
+    std::wstring folder = dir_;
+    std::vector<std::wstring> levels{dir_};
+    for (wchar_t c = L'a'; c < L'f'; ++c) {
+        folder += L"\\" + std::wstring(60, c);
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << GetLastError();
+        levels.push_back(folder);
+    }
+    const std::wstring direct = folder + L"\\direct.txt", typed = folder + L"\\typed.txt";
+    ASSERT_GT(direct.size(), static_cast<size_t>(MAX_PATH));
+    const MemberTable table = TableOf({{L"a@b.org", L"Ann Lee"}});
+    {
+        orvtest::DialogWatcher watcher;
+        EXPECT_TRUE(orvalis::WriteListFile(owner_, direct, table));
+        EXPECT_TRUE(watcher.Seen().empty()) << watcher.Seen()[0];
+    }
+    EXPECT_EQ("a@b.org Ann Lee\r\n", FileBytes(L"\\\\?\\" + direct));
+
+    // The dialog can't hold the path: the save ends with one box and writes nothing.
+    orvalis::CommonDialog dlg(owner_);
+    const Saved saved = Save(table, dlg, {{true, typed}});
+    EXPECT_EQ(std::vector<std::wstring>{L"Orvalis Address Book Utility|The list could not be saved.\r\n\r\n"
+                                        L"Error 0x800700CE: The file name is too long."},
+              saved.boxes);
+    EXPECT_EQ(L"", dlg.FileName);
+    EXPECT_EQ(std::vector<std::wstring>{L"direct.txt"}, FilesIn(L"\\\\?\\" + folder));
+    for (size_t i = 0; i + 1 < levels.size(); ++i)
+        EXPECT_EQ(std::vector<std::wstring>{levels[i + 1].substr(levels[i].size() + 1)}, FilesIn(L"\\\\?\\" + levels[i]));
+    // The folders are deeper than the next run's clean-up reaches.
+    DeleteFileW((L"\\\\?\\" + direct).c_str());
+    for (size_t i = levels.size() - 1; i > 0; --i) RemoveDirectoryW((L"\\\\?\\" + levels[i]).c_str());
+}
+
 // Another program's hold on the clipboard, from a thread of its own.
 struct HoldClipboard {
     HANDLE opened, done;

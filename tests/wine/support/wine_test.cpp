@@ -1,5 +1,6 @@
 #include "wine_test.h"
 
+#include "clipboard_files.h"
 #include "error.h"
 #include "sim_client.h"
 
@@ -27,16 +28,37 @@ std::wstring BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_
 std::wstring SourcePath(const std::wstring& relative) { return UnderRoot(ORVALIS_SOURCE_DIR, relative); }
 std::wstring X86BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_X86_BUILD_DIR, relative); }
 
+namespace {
+
+// Removes a folder and everything in it, however deep, through "\\?\" paths. Never the shell's
+// FO_DELETE: Wine's builds child paths in MAX_PATH buffers, and past that depth it goes on
+// deleting in the process's current folder instead. Links are removed, not followed (the
+// prefix's drive Z: is a link to the root of the file system).
+void RemoveTree(const std::wstring& longPath) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((longPath + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
+            const std::wstring child = longPath + L"\\" + fd.cFileName;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveTree(child);
+            else if (!DeleteFileW(child.c_str()))
+                RemoveDirectoryW(child.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(longPath.c_str());
+}
+
+}  // namespace
+
 std::wstring ScratchDir(const std::wstring& name) {
     std::wstring dir = BuildPath(L"test-scratch");
     CreateDirectoryW(dir.c_str(), nullptr);
     dir += L"\\" + name;
-    SHFILEOPSTRUCTW op{};
-    std::wstring from = dir + L'\0';
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    if (!name.empty() && name.find_first_of(L"\\/.") == std::wstring::npos) RemoveTree(L"\\\\?\\" + dir);
     CreateDirectoryW(dir.c_str(), nullptr);
     return dir;
 }
@@ -77,18 +99,46 @@ int Count(const std::wstring& text, const std::wstring& part) {
 
 bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
-DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
+namespace {
+
+DWORD Run(const std::wstring& commandLine, DWORD timeoutMs, HANDLE output) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = si.hStdError = output;
+    }
     PROCESS_INFORMATION pi{};
     std::wstring cmd = commandLine;
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &si, &pi))
         return static_cast<DWORD>(-2);
     DWORD code = static_cast<DWORD>(-1);
     if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
     else TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    return code;
+}
+
+}  // namespace
+
+DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) { return Run(commandLine, timeoutMs, nullptr); }
+
+DWORD RunProcess(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
+    // A file rather than a pipe: nothing has to read while the program runs.
+    wchar_t folder[MAX_PATH], name[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"out", 0, name);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return static_cast<DWORD>(-2);
+    const DWORD code = Run(commandLine, timeoutMs, file);
+    CloseHandle(file);
+    output.clear();
+    for (char c : FileBytes(name))
+        if (c != '\r') output += c;
+    DeleteFileW(name);
     return code;
 }
 

@@ -63,6 +63,9 @@ bool OnWine();
 
 // Starts a program and waits for it (with a timeout); returns its exit code, or -1 on timeout.
 DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// The same, with what the program writes to its standard output and error in output
+// (carriage returns left out).
+DWORD RunProcess(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
 
 // The HRESULT of the orv::Error that f throws; S_OK when it throws none.
 HRESULT FailureOf(const std::function<void()>& f);
