@@ -157,7 +157,7 @@ TEST_F(Demo, ScreenshotShowsTheWindowWithItsList) {
 // A scenario of the user's own that doesn't load stops the demo before the mail client
 // starts: one line naming the file as the user did, the place and what is wrong; exit code 2;
 // no call reached the stand-ins, and no list, screenshot or host state was written.
-TEST(Demo, ScenarioThatDoesNotLoadStopsItBeforeAnythingRuns) {
+TEST(DemoInput, ScenarioThatDoesNotLoadStopsItBeforeAnythingRuns) {
     std::wstring dir = orvtest::ScratchDir(L"demo_bad_input");
     const std::wstring scenario = dir + L"\\mine.json", log = dir + L"\\log.txt", state = dir + L"\\host-state.json";
     const std::wstring saved = dir + L"\\subscribers.txt", shot = dir + L"\\window.bmp";
