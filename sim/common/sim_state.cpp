@@ -1,6 +1,7 @@
 #include "sim_state.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 namespace sim {
 
@@ -58,6 +59,11 @@ void LogLine(const std::wstring& line) {
     }
 }
 
+bool LogResults() {
+    static const bool on = EnvVar(L"ORVALIS_SIM_LOG_RESULTS") == L"1";
+    return on;
+}
+
 std::wstring LogText() { return S().log; }
 void ClearLog() { S().log.clear(); }
 
@@ -93,6 +99,10 @@ void SetFaults(const nlohmann::json& faults) {
             r.description = Widen(f.value("description", "Injected failure"));
             r.skip = f.value("skip", 0);
             r.times = f.value("times", -1);
+            const std::string answer = f.value("returns", "failure");
+            if (answer == "nothing") r.answer = FaultAnswer::Nothing;
+            else if (answer == "wrongType") r.answer = FaultAnswer::WrongType;
+            else if (answer != "failure") throw std::invalid_argument("unknown \"returns\" of a fault: " + answer);
             s.faults.push_back(r);
         }
     }

@@ -11,6 +11,13 @@
 
 namespace sim {
 
+// How a matched call goes wrong: it fails, or it runs and answers wrongly.
+enum class FaultAnswer {
+    Fail,       // the call fails with hr and description
+    Nothing,    // the call answers an empty object reference (Nothing)
+    WrongType,  // the call answers a value of another type than it should
+};
+
 struct FaultRule {
     std::wstring kind;    // object kind, "" for any
     std::wstring id;      // object id, "" for any
@@ -19,9 +26,13 @@ struct FaultRule {
     std::wstring description;
     int skip = 0;    // calls that pass before the first failure
     int times = -1;  // failures in all, -1 for every call after skip
+    FaultAnswer answer = FaultAnswer::Fail;
 };
 
 void LogLine(const std::wstring& line);
+// True when the log also gets the type of every answer ("<- Kind[id].Member I4"): set by
+// ORVALIS_SIM_LOG_RESULTS=1, for tools that need to know what each call returns.
+bool LogResults();
 std::wstring LogText();
 void ClearLog();
 

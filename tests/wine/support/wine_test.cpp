@@ -150,12 +150,3 @@ DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
 }
 
 }  // namespace orvtest
-
-// Every Wine test program runs in a single-threaded apartment, as the add-in does in its host.
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    OleInitialize(nullptr);
-    int result = RUN_ALL_TESTS();
-    OleUninitialize();
-    return result;
-}
