@@ -52,20 +52,20 @@ ULONG ParseTag(const nlohmann::json& tag, const std::string& entryId) {
 }
 
 orv::Variant ParseValue(const nlohmann::json& v) {
-    if (v.is_null()) return orv::Variant();
-    if (v.is_boolean()) return orv::Variant::Bool(v.get<bool>());
-    if (v.is_number_integer() || v.is_number_unsigned()) return orv::Variant::I4(static_cast<int32_t>(v.get<long long>()));
-    if (v.is_string()) return orv::Variant::Str(Widen(v.get<std::string>()));
-    Invalid("a field value is neither a string, a number, a boolean nor null");
+    try {
+        return TypedValue(v);
+    } catch (const std::invalid_argument& e) {
+        Invalid(std::string("a field value: ") + e.what());
+    }
 }
 
-void SetField(std::vector<Property>& fields, ULONG tag, orv::Variant value) {
+void SetField(std::vector<Property>& fields, Property field) {
     for (Property& p : fields)
-        if (p.tag == tag) {
-            p.value = std::move(value);
+        if (p.tag == field.tag) {
+            p = std::move(field);
             return;
         }
-    fields.push_back(Property{tag, std::move(value)});
+    fields.push_back(std::move(field));
 }
 
 DirectoryEntry ParseEntry(const nlohmann::json& j) {
@@ -85,18 +85,25 @@ DirectoryEntry ParseEntry(const nlohmann::json& j) {
 
     // Every entry carries the basic properties, as the address book's own entries do; the
     // scenario's fields follow, and one with the same tag takes its place instead.
-    e.fields.push_back(Property{PR_DISPLAY_NAME, orv::Variant::Str(e.name)});
-    e.fields.push_back(Property{PR_ADDRTYPE, orv::Variant::Str(e.type)});
-    e.fields.push_back(Property{PR_EMAIL_ADDRESS, orv::Variant::Str(e.address)});
-    e.fields.push_back(Property{PR_DISPLAY_TYPE, orv::Variant::I4(e.displayType)});
+    e.fields.push_back(Property{PR_DISPLAY_NAME, orv::Variant::Str(e.name), {}, false});
+    e.fields.push_back(Property{PR_ADDRTYPE, orv::Variant::Str(e.type), {}, false});
+    e.fields.push_back(Property{PR_EMAIL_ADDRESS, orv::Variant::Str(e.address), {}, false});
+    e.fields.push_back(Property{PR_DISPLAY_TYPE, orv::Variant::I4(e.displayType), {}, false});
+    if (j.contains("answers")) {
+        if (!j.at("answers").is_object()) Invalid("the answers of \"" + id + "\" are not an object");
+        for (const auto& [member, value] : j.at("answers").items()) e.answers[Widen(member)] = ParseValue(value);
+    }
     if (j.contains("fields")) {
         const auto& f = j.at("fields");
         if (f.is_object()) {
-            for (const auto& [tag, value] : f.items()) SetField(e.fields, ParseTag(tag, id), ParseValue(value));
+            for (const auto& [tag, value] : f.items()) SetField(e.fields, Property{ParseTag(tag, id), ParseValue(value), {}, false});
         } else if (f.is_array()) {
             for (const auto& pair : f) {
-                if (!pair.is_array() || pair.size() != 2) Invalid("a field of \"" + id + "\" is not a [tag, value] pair");
-                SetField(e.fields, ParseTag(pair[0], id), ParseValue(pair[1]));
+                if (!pair.is_array() || pair.size() < 2 || pair.size() > 3)
+                    Invalid("a field of \"" + id + "\" is not a [tag, value] pair (or [tag, value, ID answer])");
+                Property field{ParseTag(pair[0], id), ParseValue(pair[1]), {}, pair.size() == 3};
+                if (field.hasId) field.id = ParseValue(pair[2]);
+                SetField(e.fields, std::move(field));
             }
         } else if (!f.is_null()) {
             Invalid("the fields of \"" + id + "\" are neither an object nor a list of pairs");
@@ -112,7 +119,10 @@ Pick ParsePick(const nlohmann::json& j) {
         return p;
     }
     if (!j.is_array()) Invalid("a pick is neither a list of entry ids nor \"cancel\"");
-    for (const auto& id : j) p.ids.push_back(Widen(id.get<std::string>()));
+    for (const auto& id : j) {
+        if (id.is_string()) p.ids.push_back(Widen(id.get<std::string>()));
+        else p.strays.emplace_back(p.ids.size(), ParseValue(id));
+    }
     return p;
 }
 
@@ -168,7 +178,7 @@ Pick NextPick() {
     State& s = S();
     if (s.nextPick >= s.directory->picks.size()) {
         ++s.nextPick;
-        return Pick{true, {}};
+        return Pick{true, {}, {}};
     }
     return s.directory->picks[s.nextPick++];
 }

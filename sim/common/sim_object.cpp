@@ -239,6 +239,10 @@ public:
         return static_cast<ULONG>(n);
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* out, ULONG* fetched) override {
+        if (fetched) *fetched = 0;
+        // An enumeration that breaks off half-way: {"object": "Enum", "member": "Next", "skip": k}.
+        if (const FaultRule* f = MatchFault(L"Enum", L"", L"Next"))
+            if (f->answer == FaultAnswer::Fail) return f->hr;
         ULONG n = 0;
         for (; n < celt && pos_ < items_.size(); ++n, ++pos_) {
             VariantInit(&out[n]);

@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "variant.h"
+
 namespace sim {
 
 // How a matched call goes wrong: it fails, or it runs and answers wrongly.
@@ -44,6 +46,14 @@ void CountBirth(const std::wstring& kind);
 void CountDeath(const std::wstring& kind);
 long LiveObjects(const std::wstring& kind);  // "" for all kinds
 std::map<std::wstring, long> LiveByKind();
+
+// A value of a data file as the stand-ins answer it: a string (BSTR), an integer (I4, or R8
+// beyond 32 bits), a number with a fraction (R8), a Boolean, null (EMPTY); or an explicit
+// {"vt": "VT_EMPTY" | "VT_NULL" | "VT_I2" | "VT_I4" | "VT_R8" | "VT_BOOL" | "VT_BSTR" |
+// "VT_ARRAY" | "VT_DISPATCH", "value": ...} (an array holds typed values; VT_DISPATCH is
+// Nothing), or {"utf16": [code units]} for a string that UTF-8 can't carry, such as an
+// unpaired surrogate. Throws std::invalid_argument for anything else.
+orv::Variant TypedValue(const nlohmann::json& value);
 
 // UTF-8 <-> UTF-16 for the JSON data files.
 std::wstring Widen(const std::string& s);
