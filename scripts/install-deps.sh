@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ g++-mingw-w64-i686 mingw-w64-tools libwine-dev
           wine wine32:i386 xvfb xauth x11-apps imagemagick googletest libgtest-dev
-          nlohmann-json3-dev binutils-mingw-w64-i686 python3)
+          nlohmann-json3-dev binutils-mingw-w64-i686 python3 wixl msitools)
 
 missing=()
 for p in "${packages[@]}"; do

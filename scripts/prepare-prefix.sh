@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Makes a fresh Wine prefix under the build folder and registers the stand-ins in it.
+# ORVALIS_PREFIX_BIN names another build folder to take them from; ORVALIS_PREFIX_ADDIN=no
+# leaves the add-in unregistered (for the installer's tests, whose packages register it).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
-bin=$ORVALIS_BUILD/windows
+bin=${ORVALIS_PREFIX_BIN:-$ORVALIS_BUILD/windows}
 
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
@@ -14,6 +16,6 @@ for dll in "$bin"/sim/*.dll; do
   wine regsvr32 /s "$dll"
 done
 # The add-in, registered as its installer would; the host finds it through its add-in entry.
-if [ -f "$bin/addin/OrvalisAddin.dll" ]; then
+if [ "${ORVALIS_PREFIX_ADDIN:-yes}" != no ] && [ -f "$bin/addin/OrvalisAddin.dll" ]; then
   wine regsvr32 /s "$bin/addin/OrvalisAddin.dll"
 fi

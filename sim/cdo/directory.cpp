@@ -82,6 +82,10 @@ DirectoryEntry ParseEntry(const nlohmann::json& j) {
     if (e.isList && !j.at("members").is_array()) Invalid("the members of \"" + id + "\" are not a list");
     if (e.isList)
         for (const auto& m : j.at("members")) e.members.push_back(Widen(m.get<std::string>()));
+    e.userType = j.value("userType", -1L);
+    if (j.contains("userType") && e.userType < 0) Invalid("the user type of \"" + id + "\" is negative");
+    e.hasPrimarySmtp = j.contains("primarySmtpAddress");
+    if (e.hasPrimarySmtp) e.primarySmtp = Widen(j.at("primarySmtpAddress").get<std::string>());
 
     // Every entry carries the basic properties, as the address book's own entries do; the
     // scenario's fields follow, and one with the same tag takes its place instead.

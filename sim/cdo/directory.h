@@ -44,6 +44,10 @@ struct DirectoryEntry {
     std::vector<Property> fields;       // in the order the Fields collection lists them
     bool isList = false;                // only lists have Members
     std::vector<std::wstring> members;  // entry ids, in the list's order
+    // Only the mail client's own view of the address book reads these.
+    long userType = -1;                 // its AddressEntryUserType, -1 to derive it from type and displayType
+    bool hasPrimarySmtp = false;        // PrimarySmtpAddress given apart from the fields
+    std::wstring primarySmtp;
     // What members answer instead of the entry's own values ("Name", "Address", "Type",
     // "DisplayType", "ID"; "Count" for a list's members), typed as the scenario says.
     std::map<std::wstring, orv::Variant> answers;
@@ -67,6 +71,14 @@ struct Directory {
     std::map<std::wstring, DirectoryEntry> entries;
     std::vector<Pick> picks;
     const DirectoryEntry* Find(const std::wstring& id) const;
+};
+
+// An entry of one loaded directory, which it keeps alive (a loaded directory never changes;
+// a new scenario brings a new one). Cheap to copy, however long a list's members are.
+struct EntryRef {
+    std::shared_ptr<const Directory> directory;
+    const DirectoryEntry* entry;
+    const DirectoryEntry* operator->() const { return entry; }
 };
 
 // Builds a directory from a "cdo" section; throws std::invalid_argument (or a json error)

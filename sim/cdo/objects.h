@@ -8,14 +8,6 @@
 
 namespace sim::cdo {
 
-// An entry of one loaded directory, which it keeps alive (a loaded directory never changes;
-// a new scenario brings a new one). Cheap to copy, however long a list's members are.
-struct EntryRef {
-    std::shared_ptr<const Directory> directory;
-    const DirectoryEntry* entry;
-    const DirectoryEntry* operator->() const { return entry; }
-};
-
 // The 1-based index (or, for Fields, the tag) that an Item call asks for.
 inline long IndexArg(const CallArgs& args) {
     const VARIANT* index = args.At(0);

@@ -22,6 +22,16 @@ long LiveObjects(const std::wstring& kind = L"");
 // "Kind=count" lines for the kinds with live objects (for messages of failed assertions).
 std::wstring LiveReport();
 
+// A machine without CDO: moves the "MAPI.Session" ProgID and the CDO session's class
+// registration (machine and user) aside to HKCU\Software\OrvalisTest\WithoutCdo, so that
+// creating the session fails as where CDO was never installed (CLSIDFromProgID:
+// CO_E_CLASSSTRING; by class id: REGDB_E_CLASSNOTREG). Throws orv::Error when any of it stays
+// (what did move stays aside until RestoreCdoRegistration).
+void HideCdoRegistration();
+// Puts back what HideCdoRegistration moved aside, also after the process that hid it died;
+// does nothing when nothing is aside.
+void RestoreCdoRegistration();
+
 // The mail-client host driver (sim/outlook/README.md). Each throws orv::Error on failure.
 // Start-up: connects the registry's add-in entries with LoadBehavior bit 1, then OnStartupComplete.
 void HostStartup();

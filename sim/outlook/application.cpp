@@ -1,5 +1,6 @@
-// The mail client's application, its MAPI namespace with the default folders, and the
-// explorer window that a folder's Display opens.
+// The mail client's application, its MAPI namespace with the default folders and the Select
+// Names dialog, and the explorer window that a folder's Display opens.
+#include "address_book.h"
 #include "host_objects.h"
 #include "parts.h"
 #include "sim_state.h"
@@ -47,6 +48,9 @@ public:
                 if (f.code == code) return Hand(new Folder(f.name));
             Fail(E_INVALIDARG, L"The stand-in has no default folder " + std::to_wstring(code));
         });
+        // A client of CDO's own era has no such member: asking for it by name fails.
+        if (OffersSelectNamesDialog())
+            Member(L"GetSelectNamesDialog", {}, [](const CallArgs&) { return NewSelectNamesDialog(); });
     }
 };
 

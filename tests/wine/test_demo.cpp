@@ -8,18 +8,12 @@
 
 namespace {
 
-std::wstring SourcePath(const std::wstring& relative) {
-    std::wstring path = L"Z:";
-    for (char c : std::string(ORVALIS_SOURCE_DIR)) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    return path + L"\\" + relative;
-}
-
 TEST(Demo, WholeRunOnTheSampleSavesTheSubscriberList) {
     std::wstring dir = orvtest::ScratchDir(L"demo");
     std::wstring saved = dir + L"\\subscribers.txt";
     std::wstring shot = dir + L"\\window.bmp";
     // The child finds the address book and the host's state through its environment.
-    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", SourcePath(L"samples\\scenario.json").c_str());
+    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", orvtest::SourcePath(L"samples\\scenario.json").c_str());
     SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", (dir + L"\\host-state.json").c_str());
     DWORD code = orvtest::RunProcess(L"\"" + orvtest::BuildPath(L"sim\\demo\\OrvalisDemo.exe") + L"\" \"" + saved +
                                          L"\" \"" + shot + L"\"",

@@ -1,5 +1,7 @@
 #include "wine_test.h"
 
+#include "sim_client.h"
+
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -13,6 +15,12 @@ std::wstring BuildPath(const std::wstring& relative) {
     if (!relative.empty()) path += L"\\" + relative;
     for (auto& c : path) if (c == L'/') c = L'\\';
     return path;
+}
+
+std::wstring SourcePath(const std::wstring& relative) {
+    std::wstring path = L"Z:";
+    for (char c : std::string(ORVALIS_SOURCE_DIR)) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return path + L"\\" + relative;
 }
 
 std::wstring ScratchDir(const std::wstring& name) {

@@ -10,6 +10,8 @@ namespace orvtest {
 
 // A path under the build folder, as Windows sees it ("Z:\...").
 std::wstring BuildPath(const std::wstring& relative);
+// A path under the source folder, as Windows sees it.
+std::wstring SourcePath(const std::wstring& relative);
 // A fresh empty folder for one test's files, under the build folder.
 std::wstring ScratchDir(const std::wstring& name);
 

@@ -1,0 +1,194 @@
+// AddressEntry and what the client derives from one: ExchangeUser, ExchangeDistributionList,
+// a list's or contact group's AddressEntries, and the PropertyAccessor over its MAPI properties.
+#include <cwchar>
+
+#include "address_book.h"
+#include "sim_state.h"
+
+namespace sim::outlook {
+
+namespace {
+
+constexpr HRESULT kNotFound = static_cast<HRESULT>(0x8004010F);  // MAPI_E_NOT_FOUND
+constexpr ULONG PR_SMTP_ADDRESS_W = 0x39FE001F;
+constexpr ULONG PR_GIVEN_NAME_W = 0x3A06001F;
+constexpr ULONG PR_SURNAME_W = 0x3A11001F;
+constexpr wchar_t kProptagNamespace[] = L"http://schemas.microsoft.com/mapi/proptag/0x";
+
+[[noreturn]] void ObjectNotFound() { Fail(kNotFound, L"The attempted operation failed.  An object could not be found."); }
+
+bool IsStringType(ULONG tag) { return (tag & 0xFFFF) == 0x001E || (tag & 0xFFFF) == 0x001F; }
+
+// The entry's property with that tag. The two string types stand for each other, as MAPI
+// converts between them; a property without a value is no property.
+const orv::Variant* FindProperty(const DirectoryEntry& e, ULONG tag) {
+    for (const cdo::Property& p : e.fields) {
+        if ((p.tag >> 16) != (tag >> 16) || p.value.vt() == VT_EMPTY) continue;
+        if (p.tag == tag || (IsStringType(p.tag) && IsStringType(tag) && p.value.vt() == VT_BSTR)) return &p.value;
+    }
+    return nullptr;
+}
+
+std::wstring StringProperty(const DirectoryEntry& e, ULONG tag) {
+    const orv::Variant* v = FindProperty(e, tag);
+    return v ? orv::ToString(*v) : std::wstring();
+}
+
+std::wstring PrimarySmtpAddress(const DirectoryEntry& e) {
+    return e.hasPrimarySmtp ? e.primarySmtp : StringProperty(e, PR_SMTP_ADDRESS_W);
+}
+
+// The tag in a schema name "http://schemas.microsoft.com/mapi/proptag/0xHHHHHHHH"; false for any other form.
+bool ProptagOf(const std::wstring& schemaName, ULONG& tag) {
+    size_t prefix = wcslen(kProptagNamespace);
+    if (schemaName.size() != prefix + 8 || schemaName.compare(0, prefix, kProptagNamespace) != 0) return false;
+    tag = 0;
+    for (size_t i = prefix; i < schemaName.size(); ++i) {
+        wchar_t c = schemaName[i];
+        int digit = c >= L'0' && c <= L'9' ? c - L'0' : c >= L'A' && c <= L'F' ? c - L'A' + 10 : c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
+        if (digit < 0) return false;
+        tag = tag << 4 | static_cast<ULONG>(digit);
+    }
+    return true;
+}
+
+class PropertyAccessor : public Object {
+public:
+    explicit PropertyAccessor(EntryRef e) : Object(L"PropertyAccessor", e->id), entry_(std::move(e)) {
+        Member(L"GetProperty", {L"SchemaName"}, [this](const CallArgs& a) {
+            if (!a.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"GetProperty needs a schema name");
+            std::wstring name = orv::ToString(*a.At(0));
+            ULONG tag = 0;
+            const orv::Variant* value = ProptagOf(name, tag) ? FindProperty(*entry_.entry, tag) : nullptr;
+            if (!value) Fail(kNotFound, L"The property \"" + name + L"\" is unknown or cannot be found.");
+            return *value;
+        });
+    }
+
+private:
+    EntryRef entry_;
+};
+
+// A list's members, read from the address book at each call, as the CDO stand-in's are.
+class AddressEntries : public Object {
+public:
+    explicit AddressEntries(std::wstring listId) : Object(L"AddressEntries", listId), listId_(std::move(listId)) {
+        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(List().members.size())); });
+        Member(L"Item", {L"Index"}, [this](const CallArgs& a) {
+            const auto& members = List().members;
+            size_t i = ItemPosition(a, members.size(), [&](size_t k) -> const std::wstring& { return EntryOf(members[k])->name; });
+            return NewAddressEntry(EntryRef{directory_, EntryOf(members[i])});
+        });
+        Value(L"_NewEnum", [this] {
+            std::vector<Variant> items;
+            for (const std::wstring& id : List().members) items.push_back(NewAddressEntry(EntryRef{directory_, EntryOf(id)}));
+            return NewEnum(std::move(items));
+        });
+    }
+
+private:
+    const DirectoryEntry& List() {
+        directory_ = cdo::CurrentDirectory();
+        const DirectoryEntry* list = directory_->Find(listId_);
+        if (!list || !list->isList) ObjectNotFound();
+        return *list;
+    }
+    const DirectoryEntry* EntryOf(const std::wstring& id) const {
+        const DirectoryEntry* e = directory_->Find(id);
+        if (!e) ObjectNotFound();
+        return e;
+    }
+
+    std::wstring listId_;
+    std::shared_ptr<const cdo::Directory> directory_;
+};
+
+class AddressEntry : public Object {
+public:
+    AddressEntry(EntryRef e, const wchar_t* kind = L"AddressEntry") : Object(kind, e->id), entry_(std::move(e)) {
+        Value(L"Name", [this] { return Variant::Str(entry_->name); });
+        Value(L"Address", [this] { return Variant::Str(entry_->address); });
+        Value(L"Type", [this] { return Variant::Str(entry_->type); });
+        Value(L"DisplayType", [this] { return Variant::I4(entry_->displayType); });
+        Value(L"AddressEntryUserType", [this] { return Variant::I4(UserTypeOf(*entry_.entry)); });
+        Value(L"PropertyAccessor", [this] { return Hand(new PropertyAccessor(entry_)); });
+        Member(L"GetExchangeUser", {}, [this](const CallArgs&) { return ExchangeUserOrNothing(); });
+        Member(L"GetExchangeDistributionList", {}, [this](const CallArgs&) { return DistributionListOrNothing(); });
+        Value(L"Members", [this] {
+            if (!entry_->isList) return Variant::Object(nullptr);
+            return Hand(new AddressEntries(entry_->id));
+        });
+    }
+
+protected:
+    Variant ExchangeUserOrNothing() const;
+    Variant DistributionListOrNothing() const;
+    EntryRef entry_;
+};
+
+class ExchangeUser : public AddressEntry {
+public:
+    explicit ExchangeUser(EntryRef e) : AddressEntry(std::move(e), L"ExchangeUser") {
+        Value(L"PrimarySmtpAddress", [this] { return Variant::Str(PrimarySmtpAddress(*entry_.entry)); });
+        Value(L"FirstName", [this] { return Variant::Str(StringProperty(*entry_.entry, PR_GIVEN_NAME_W)); });
+        Value(L"LastName", [this] { return Variant::Str(StringProperty(*entry_.entry, PR_SURNAME_W)); });
+    }
+};
+
+class ExchangeDistributionList : public AddressEntry {
+public:
+    explicit ExchangeDistributionList(EntryRef e) : AddressEntry(std::move(e), L"ExchangeDistributionList") {
+        Value(L"PrimarySmtpAddress", [this] { return Variant::Str(PrimarySmtpAddress(*entry_.entry)); });
+        Member(L"GetExchangeDistributionListMembers", {}, [this](const CallArgs&) {
+            if (!entry_->isList) return Variant::Object(nullptr);
+            return Hand(new AddressEntries(entry_->id));
+        });
+    }
+};
+
+Variant AddressEntry::ExchangeUserOrNothing() const {
+    long type = UserTypeOf(*entry_.entry);
+    if (type != olExchangeUserAddressEntry && type != olExchangeRemoteUserAddressEntry) return Variant::Object(nullptr);
+    return Hand(new ExchangeUser(entry_));
+}
+
+Variant AddressEntry::DistributionListOrNothing() const {
+    if (UserTypeOf(*entry_.entry) != olExchangeDistributionListAddressEntry) return Variant::Object(nullptr);
+    return Hand(new ExchangeDistributionList(entry_));
+}
+
+}  // namespace
+
+long UserTypeOf(const DirectoryEntry& e) {
+    if (e.userType >= 0) return e.userType;
+    if (e.displayType == 5) return olOutlookDistributionListAddressEntry;  // a personal list: a contact group
+    if (e.type == L"SMTP") return olSmtpAddressEntry;
+    if (e.type != L"EX") return olOtherAddressEntry;
+    if (e.isList) return olExchangeDistributionListAddressEntry;
+    switch (e.displayType) {
+        case 1: return olExchangeDistributionListAddressEntry;
+        case 2: return olExchangePublicFolderAddressEntry;
+        case 3: return olExchangeAgentAddressEntry;
+        case 4: return olExchangeOrganizationAddressEntry;
+        case 6: return olExchangeRemoteUserAddressEntry;
+        default: return olExchangeUserAddressEntry;
+    }
+}
+
+size_t ItemPosition(const CallArgs& args, size_t count, const std::function<const std::wstring&(size_t)>& nameAt) {
+    if (!args.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"Item needs an index");
+    Variant index = Variant::CopyOf(*args.At(0));
+    if (index.vt() == VT_BSTR) {
+        std::wstring name = orv::ToString(index);
+        for (size_t i = 0; i < count; ++i)
+            if (_wcsicmp(nameAt(i).c_str(), name.c_str()) == 0) return i;
+        ObjectNotFound();
+    }
+    long n = orv::ToLong(index);
+    if (n < 1 || static_cast<size_t>(n) > count) Fail(DISP_E_BADINDEX, L"Array index out of bounds.");
+    return static_cast<size_t>(n - 1);
+}
+
+Variant NewAddressEntry(EntryRef entry) { return Hand(new AddressEntry(std::move(entry))); }
+
+}  // namespace sim::outlook
