@@ -24,6 +24,16 @@ using contract::kProgId;
 constexpr WORD kLibMajor = 8, kLibMinor = 0;
 constexpr WORD kDesignerMajor = 1, kDesignerMinor = 0;
 
+// Type libraries are registered per platform: a 64-bit host reads the win64 entries, a 32-bit
+// one the win32 entries, so each build registers, finds and removes only its own.
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr wchar_t kSysKindKey[] = L"win64";
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr wchar_t kSysKindKey[] = L"win32";
+#endif
+
 class Key {
 public:
     Key() = default;
@@ -136,8 +146,8 @@ HRESULT RegisterLibrary(const std::wstring& path, const std::wstring& helpDir, S
 
 HRESULT UnregisterLibrary(REFGUID libId, WORD major, WORD minor, Scope scope) {
     UserClassesRoot root(scope);
-    return scope == Scope::User ? UnRegisterTypeLibForUser(libId, major, minor, 0, SYS_WIN32)
-                                : UnRegisterTypeLib(libId, major, minor, 0, SYS_WIN32);
+    return scope == Scope::User ? UnRegisterTypeLibForUser(libId, major, minor, 0, kSysKind)
+                                : UnRegisterTypeLib(libId, major, minor, 0, kSysKind);
 }
 
 std::wstring LibraryKey(REFGUID libId, WORD major, WORD minor) {
@@ -152,7 +162,7 @@ std::wstring DesignerPath(const std::wstring& modulePath) {
 }
 
 std::wstring DesignerKey(const std::wstring& version) {
-    return L"TypeLib\\" + GuidText(LIBID_AddInDesignerObjects) + L"\\" + version + L"\\0\\win32";
+    return L"TypeLib\\" + GuidText(LIBID_AddInDesignerObjects) + L"\\" + version + L"\\0\\" + kSysKindKey;
 }
 
 bool IsOurDesigner(HKEY classes, const std::wstring& modulePath) {
@@ -234,7 +244,8 @@ HRESULT UnregisterTypeLibraries(const std::wstring& path, Scope scope) {
     LONG r = RegOpenKeyExW(ScopeHive(scope), kClasses, 0, KEY_READ, classes.put());
     if (r == ERROR_FILE_NOT_FOUND) return S_OK;
     if (r != ERROR_SUCCESS) return SELFREG_E_TYPELIB;
-    if (KeyExists(classes.get(), LibraryKey(LIBID_ORVALISutility, kLibMajor, kLibMinor)) &&
+    // The other build's registration of the same library version stays.
+    if (KeyExists(classes.get(), LibraryKey(LIBID_ORVALISutility, kLibMajor, kLibMinor) + L"\\0\\" + kSysKindKey) &&
         FAILED(UnregisterLibrary(LIBID_ORVALISutility, kLibMajor, kLibMinor, scope)))
         return SELFREG_E_TYPELIB;
     // Only a designer library that we registered ourselves goes; the host's stays.

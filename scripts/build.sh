@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds both presets: the Windows deliverables (with stand-ins and Wine tests) and the native tests.
+# Builds every preset: the 32-bit and 64-bit Windows deliverables (with stand-ins and Wine
+# tests) and the native tests. The 32-bit build comes first: the 64-bit tests use its
+# ResetOrvalis.exe and stand-ins.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"
 bash scripts/install-deps.sh
-for preset in windows native; do
+for preset in windows windows-x64 native; do
   cmake --preset "$preset" -B "$ORVALIS_BUILD/$preset" >/dev/null
   cmake --build "$ORVALIS_BUILD/$preset" -j "$(nproc)"
 done

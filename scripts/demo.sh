@@ -2,11 +2,22 @@
 # The demo: builds everything, makes a Wine prefix with the add-in and the stand-ins registered,
 # and plays the mail client through one whole run of the add-in on an address book:
 #
-#   bash scripts/demo.sh [scenario.json]
+#   bash scripts/demo.sh [--arch x86|x64] [scenario.json]
 #
 # The scenario (default: samples/scenario.json) holds the address book's directory and what
-# the user picks in the "Select Names" dialog; see samples/README.md.
+# the user picks in the "Select Names" dialog; see samples/README.md. --arch x64 runs the
+# 64-bit add-in in a 64-bit prefix with the 64-bit stand-ins; the default is the 32-bit one.
 set -euo pipefail
+arch=x86
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --arch) arch=${2:-}; shift 2 || { echo "--arch needs x86 or x64" >&2; exit 2; } ;;
+    --arch=*) arch=${1#--arch=}; shift ;;
+    *) break ;;
+  esac
+done
+case "$arch" in x86|x64) ;; *) echo "unknown architecture: $arch (x86 or x64)" >&2; exit 2 ;; esac
+export ORVALIS_ARCH=$arch
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"
 scenario=$(realpath "${1:-samples/scenario.json}")
@@ -14,8 +25,10 @@ scenario=$(realpath "${1:-samples/scenario.json}")
 
 echo "Building..."
 bash scripts/build.sh >/dev/null
+echo "The $([ "$arch" = x64 ] && echo 64 || echo 32)-bit add-in: $ORVALIS_BIN/addin/OrvalisAddin.dll"
 
 out=$ORVALIS_BUILD/demo
+[ "$arch" = x64 ] && out=$ORVALIS_BUILD/demo-x64
 rm -rf "$out"
 mkdir -p "$out"
 export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$scenario
@@ -34,7 +47,7 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   save="Z:${ORVALIS_OUT//\//\\}\\subscribers.txt"
   shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
   # To a file, not a pipe: the virtual desktop outlives the program and would hold a pipe open.
-  timeout 120 wine "$ORVALIS_BUILD/windows/sim/demo/OrvalisDemo.exe" "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || true
+  timeout 120 wine "$ORVALIS_BIN/sim/demo/OrvalisDemo.exe" "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || true
   wineserver -k || true
   tr -d "\r" <"$ORVALIS_OUT/run.log" | grep -v "^wine: Read access denied" || true
 '

@@ -1,41 +1,53 @@
 #!/usr/bin/env bash
-# Builds everything, runs the native tests, then the Wine tests in a fresh prefix under Xvfb,
-# and ends with one line adding up every test case: "N passed, M failed".
+# Builds everything, runs the native tests, then the whole Wine suite twice: the 32-bit builds
+# in a fresh 32-bit prefix, the 64-bit builds in a fresh 64-bit prefix, each under Xvfb. Ends
+# with one line adding up every test case of the three runs: "N passed, M failed".
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"
 bash scripts/build.sh || { echo "0 passed, 1 failed"; exit 1; }
 
-rm -rf "$ORVALIS_BUILD"/native/test-results "$ORVALIS_BUILD"/windows/test-results
+suites=(native windows windows-x64)
+for s in "${suites[@]}"; do rm -rf "$ORVALIS_BUILD/$s/test-results"; done
 status=0
 ctest --test-dir "$ORVALIS_BUILD/native" --output-on-failure -j "$(nproc)" || status=1
 
-cleanup() { wineserver -k 2>/dev/null || true; }
+cleanup() {
+  for arch in x86 x64; do (export ORVALIS_ARCH=$arch; source scripts/wine-env.sh; wineserver -k 2>/dev/null || true); done
+}
 trap cleanup EXIT
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
-  set -e
-  bash scripts/prepare-prefix.sh
-  ctest --test-dir "$ORVALIS_BUILD/windows" --output-on-failure -j 1 --timeout 900
-' || status=1
-cleanup
+for arch in x86 x64; do
+  ORVALIS_ARCH=$arch xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
+    set -e
+    source scripts/wine-env.sh
+    bash scripts/prepare-prefix.sh
+    ctest --test-dir "$ORVALIS_BIN" --output-on-failure -j 1 --timeout 900
+  ' || status=1
+  cleanup
+done
 
-# Add up the GoogleTest cases of both runs.
-passed=0; failed=0; skipped=0
-for xml in "$ORVALIS_BUILD"/native/test-results/*.xml "$ORVALIS_BUILD"/windows/test-results/*.xml; do
-  [ -f "$xml" ] || continue
-  head=$(grep -m1 -o '<testsuites [^>]*>' "$xml")
-  t=$(sed -E 's/.* tests="([0-9]+)".*/\1/' <<<"$head")
-  f=$(sed -E 's/.* failures="([0-9]+)".*/\1/' <<<"$head")
-  e=$(sed -E 's/.* errors="([0-9]+)".*/\1/' <<<"$head")
-  d=$(sed -E 's/.* disabled="([0-9]+)".*/\1/' <<<"$head")
-  k=$(grep -c 'result="skipped"' "$xml" || true)
-  passed=$((passed + t - f - e - d - k)); failed=$((failed + f + e)); skipped=$((skipped + k))
+# Add up the GoogleTest cases of the runs, with a line for each.
+total_passed=0; total_failed=0; total_skipped=0
+for s in "${suites[@]}"; do
+  passed=0; failed=0; skipped=0
+  for xml in "$ORVALIS_BUILD/$s"/test-results/*.xml; do
+    [ -f "$xml" ] || continue
+    head=$(grep -m1 -o '<testsuites [^>]*>' "$xml")
+    t=$(sed -E 's/.* tests="([0-9]+)".*/\1/' <<<"$head")
+    f=$(sed -E 's/.* failures="([0-9]+)".*/\1/' <<<"$head")
+    e=$(sed -E 's/.* errors="([0-9]+)".*/\1/' <<<"$head")
+    d=$(sed -E 's/.* disabled="([0-9]+)".*/\1/' <<<"$head")
+    k=$(grep -c 'result="skipped"' "$xml" || true)
+    passed=$((passed + t - f - e - d - k)); failed=$((failed + f + e)); skipped=$((skipped + k))
+  done
+  echo "$s: $passed passed, $failed failed, $skipped skipped"
+  total_passed=$((total_passed + passed)); total_failed=$((total_failed + failed)); total_skipped=$((total_skipped + skipped))
 done
 # A program that crashed or never wrote its results counts as one failure.
-[ $status -ne 0 ] && [ $failed -eq 0 ] && failed=1
-if [ $skipped -gt 0 ]; then
-  echo "$passed passed, $failed failed, $skipped skipped"
+[ $status -ne 0 ] && [ $total_failed -eq 0 ] && total_failed=1
+if [ $total_skipped -gt 0 ]; then
+  echo "$total_passed passed, $total_failed failed, $total_skipped skipped"
 else
-  echo "$passed passed, $failed failed"
+  echo "$total_passed passed, $total_failed failed"
 fi
-[ $status -eq 0 ] && [ $failed -eq 0 ]
+[ $status -eq 0 ] && [ $total_failed -eq 0 ]

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "parts.h"
+#include "sim_object.h"
 #include "sim_state.h"
 
 namespace {
@@ -27,24 +28,9 @@ const ClassInfo kClasses[] = {
     {&sim::CLSID_OutlookApplication, L"Outlook.Application", L"Stand-in mail client application", &sim::GetOutlookApplication},
 };
 
-class Factory : public IClassFactory {
+class Factory : public sim::Unknown<IClassFactory> {
 public:
     explicit Factory(const ClassInfo& info) : info_(info) {}
-    virtual ~Factory() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -66,7 +52,6 @@ public:
     }
 
 private:
-    LONG refs_ = 1;
     const ClassInfo& info_;
 };
 

@@ -191,7 +191,7 @@ HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARI
     const FaultRule* fault = MatchFault(kind_, id_, e->name);
     if (fault && fault->answer == FaultAnswer::Fail) return Excep(excep, fault->hr, fault->description, kind_);
 
-    CallArgs args(e->params, std::move(byParam), putValue);
+    CallArgs args(e->params, std::move(byParam));
     try {
         if (put) {
             if (!e->put || !putValue) return DISP_E_MEMBERNOTFOUND;
@@ -221,23 +221,9 @@ Variant Hand(Object* fresh) {
 
 namespace {
 
-class Enumerator : public IEnumVARIANT {
+class Enumerator : public Unknown<IEnumVARIANT> {
 public:
     Enumerator(std::vector<Variant> items, size_t pos) : items_(std::move(items)), pos_(pos) { CountBirth(L"Enum"); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IEnumVARIANT) return E_NOINTERFACE;
-        *out = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* out, ULONG* fetched) override {
         if (fetched) *fetched = 0;
         // An enumeration that breaks off half-way: {"object": "Enum", "member": "Next", "skip": k}.
@@ -263,8 +249,7 @@ public:
     }
 
 private:
-    virtual ~Enumerator() { CountDeath(L"Enum"); }
-    LONG refs_ = 1;
+    ~Enumerator() override { CountDeath(L"Enum"); }
     std::vector<Variant> items_;
     size_t pos_;
 };

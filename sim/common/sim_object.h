@@ -17,20 +17,16 @@ using orv::Variant;
 // The arguments of one call, resolved to the member's declared parameters.
 class CallArgs {
 public:
-    CallArgs(const std::vector<std::wstring>& params, std::vector<const VARIANT*> byParam, const VARIANT* putValue)
-        : params_(params), byParam_(std::move(byParam)), putValue_(putValue) {}
+    CallArgs(const std::vector<std::wstring>& params, std::vector<const VARIANT*> byParam)
+        : params_(params), byParam_(std::move(byParam)) {}
     // The argument for parameter i (by position or by name), dereferenced; nullptr when left out.
     const VARIANT* At(size_t i) const;
     const VARIANT* Named(const wchar_t* param) const;
     bool Has(size_t i) const { return At(i) != nullptr; }
-    // The raw argument, not dereferenced (to see VT_BYREF as passed).
-    const VARIANT* Raw(size_t i) const { return i < byParam_.size() ? byParam_[i] : nullptr; }
-    const VARIANT* PutValue() const { return putValue_; }
 
 private:
     const std::vector<std::wstring>& params_;
     std::vector<const VARIANT*> byParam_;
-    const VARIANT* putValue_;
 };
 
 using Getter = std::function<Variant(const CallArgs&)>;
@@ -83,6 +79,36 @@ private:
     std::wstring id_;
     std::vector<IID> interfaces_;
     std::vector<Entry> members_;
+};
+
+// IUnknown for a small object of one interface (an enumerator, a class factory): born with a
+// count of 1, deleted when the last reference goes.
+template <class Interface>
+class Unknown : public Interface {
+public:
+    Unknown(const Unknown&) = delete;
+    Unknown& operator=(const Unknown&) = delete;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != __uuidof(Interface)) return E_NOINTERFACE;
+        *out = static_cast<Interface*>(this);
+        this->AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+
+protected:
+    Unknown() = default;
+    virtual ~Unknown() = default;
+
+private:
+    LONG refs_ = 1;
 };
 
 // Thrown by a handler to fail the call with an HRESULT and a description.

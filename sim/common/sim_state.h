@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "utf8.h"
 #include "variant.h"
 
 namespace sim {
@@ -54,10 +55,6 @@ std::map<std::wstring, long> LiveByKind();
 // Nothing), or {"utf16": [code units]} for a string that UTF-8 can't carry, such as an
 // unpaired surrogate. Throws std::invalid_argument for anything else.
 orv::Variant TypedValue(const nlohmann::json& value);
-
-// UTF-8 <-> UTF-16 for the JSON data files.
-std::wstring Widen(const std::string& s);
-std::string Narrow(const std::wstring& s);
 
 // The scenario: an object with optional "cdo", "host" and "faults" members. Each part
 // registers a loader that receives the whole scenario and takes its own section.

@@ -14,8 +14,14 @@
 #include <cstdio>
 #include <string>
 
+#include "clipboard.h"
+#include "desktop.h"
 #include "error.h"
+#include "help_viewer.h"
+#include "save_as.h"
+#include "screenshot.h"
 #include "sim_client.h"
+#include "utf8.h"
 
 namespace {
 
@@ -23,169 +29,32 @@ namespace {
 const wchar_t kWindowClass[] = L"OrvalisForm1";
 
 void Say(const std::wstring& text) {
-    std::string utf8(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
-    utf8.resize(utf8.size() - 1);
-    fputs(utf8.c_str(), stdout);
+    fputs(sim::Narrow(text).c_str(), stdout);
     fputc('\n', stdout);
     fflush(stdout);
 }
 
-void Pump(DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
-
 HWND FindForm1() {
-    for (int i = 0; i < 200; ++i) {
-        HWND w = FindWindowW(kWindowClass, nullptr);
-        if (w && IsWindowVisible(w)) return w;
-        Pump(10);
-    }
-    return nullptr;
+    HWND found = nullptr;
+    desktop::WaitFor([&] {
+        found = FindWindowW(kWindowClass, nullptr);
+        return found && IsWindowVisible(found);
+    }, 2000);
+    return found && IsWindowVisible(found) ? found : nullptr;
 }
 
 HWND Button(HWND form, const wchar_t* caption) {
     return FindWindowExW(form, nullptr, L"Button", caption);
 }
 
-std::wstring Text(HWND w) {
-    std::wstring s(GetWindowTextLengthW(w) + 1, L'\0');
-    s.resize(GetWindowTextW(w, s.data(), static_cast<int>(s.size())));
-    return s;
-}
-
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return text;
-    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
-            text = p;
-            GlobalUnlock(h);
-        }
+// WinHelp hands its requests to the stand-in viewer, so the demo shows what was asked instead
+// of starting a viewer for a help file it doesn't have.
+void ShowHelpRequests(const desktop::WinHelpCatcher& viewer, size_t* shown) {
+    for (; *shown < viewer.Requests().size(); ++*shown) {
+        const auto& r = viewer.Requests()[*shown];
+        Say(L"  help: " + sim::Widen(r.file) + L", command " + std::to_wstring(r.command) + L", topic " +
+            std::to_wstring(r.data));
     }
-    CloseClipboard();
-    return text;
-}
-
-// Answers the Save As dialog from a second thread, as the user would: the file name, then OK.
-struct SaveAs {
-    std::wstring path;
-    DWORD pid = GetCurrentProcessId();
-    bool answered = false;
-};
-
-BOOL CALLBACK FindDialog(HWND w, LPARAM p) {
-    auto* found = reinterpret_cast<HWND*>(p);
-    wchar_t cls[16];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetClassNameW(w, cls, 16) && !wcscmp(cls, L"#32770")) {
-        *found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-DWORD WINAPI AnswerSaveAs(void* param) {
-    auto* job = static_cast<SaveAs*>(param);
-    DWORD answeredAt = 0;
-    for (int i = 0; i < 750; ++i) {
-        Sleep(20);
-        HWND dialog = nullptr;
-        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
-        if (!dialog) {
-            if (job->answered) return 0;  // the dialog took the answer and closed
-            continue;
-        }
-        // Answer once the dialog has settled; answer again if it is still there later.
-        if (job->answered && GetTickCount() - answeredAt < 2000) continue;
-        Sleep(200);
-        // The file name box: the edit inside the file name combo (cmb13), or a plain edit (edt1).
-        HWND name = GetDlgItem(dialog, 0x47C);
-        if (HWND edit = name ? FindWindowExW(name, nullptr, L"Edit", nullptr) : nullptr) name = edit;
-        if (!name) name = GetDlgItem(dialog, 0x480);
-        if (!name) continue;
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(job->path.c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        job->answered = true;
-        answeredAt = GetTickCount();
-    }
-    return 0;
-}
-
-// The window as a person sees it, title bar included, as a 24-bit BMP file.
-bool SaveScreenshot(HWND w, const std::wstring& path) {
-    RECT r;
-    GetWindowRect(w, &r);
-    int width = r.right - r.left, height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-
-    BITMAPINFOHEADER bi{};
-    bi.biSize = sizeof bi;
-    bi.biWidth = width;
-    bi.biHeight = height;
-    bi.biPlanes = 1;
-    bi.biBitCount = 24;
-    bi.biCompression = BI_RGB;
-    int stride = ((width * 3 + 3) / 4) * 4;
-    std::string pixels(static_cast<size_t>(stride) * height, '\0');
-    GetDIBits(mem, bmp, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-
-    BITMAPFILEHEADER bf{};
-    bf.bfType = 0x4D42;
-    bf.bfOffBits = sizeof bf + sizeof bi;
-    bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    if (!f) return false;
-    fwrite(&bf, sizeof bf, 1, f);
-    fwrite(&bi, sizeof bi, 1, f);
-    fwrite(pixels.data(), 1, pixels.size(), f);
-    fclose(f);
-    return true;
-}
-
-// Stands in for the help viewer: WinHelp hands its requests to a window of this class, so the
-// demo shows what was asked instead of starting a viewer for a help file it doesn't have.
-LRESULT CALLBACK HelpViewerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COPYDATA) {
-        const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-        struct Request { WORD size, command; LONG data; DWORD extra; WORD file, ofsData; };
-        if (cds->cbData >= sizeof(Request)) {
-            const auto* r = static_cast<const Request*>(cds->lpData);
-            const char* file = r->file ? static_cast<const char*>(cds->lpData) + r->file : "";
-            char line[300];
-            snprintf(line, sizeof line, "  help: %s, command %u, topic %ld", file, r->command, static_cast<long>(r->data));
-            puts(line);
-            fflush(stdout);
-        }
-        return TRUE;
-    }
-    return DefWindowProcW(w, msg, wp, lp);
-}
-
-void StartHelpViewer() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = HelpViewerProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"MS_WINHELP";
-    RegisterClassW(&wc);
-    CreateWindowW(L"MS_WINHELP", L"Help", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
 }
 
 void ShowControls() {
@@ -201,9 +70,11 @@ void ShowAddIns() {
 }
 
 int Run(const std::wstring& savePath, const std::wstring& screenshot) {
-    StartHelpViewer();
+    desktop::WinHelpCatcher viewer;
+    size_t helpShown = 0;
     Say(L"1. The mail client starts.");
     simclient::HostStartup();
+    ShowHelpRequests(viewer, &helpShown);
     ShowControls();
     ShowAddIns();
 
@@ -211,12 +82,12 @@ int Run(const std::wstring& savePath, const std::wstring& screenshot) {
     simclient::HostClick(L"Standard/Orvalis");
     HWND form = FindForm1();
     if (!form) orv::Raise(E_FAIL, L"The builder window did not open");
-    Say(L"  window \"" + Text(form) + L"\" open");
+    Say(L"  window \"" + desktop::WindowText(form) + L"\" open");
     ShowAddIns();
 
     Say(L"3. \"Create List\" on the address-book picks.");
     SendMessageW(Button(form, L"Create List"), BM_CLICK, 0, 0);
-    Pump(300);
+    desktop::Pump(300);
     HWND list = FindWindowExW(form, nullptr, L"ListBox", nullptr);
     LRESULT lines = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < lines; ++i) {
@@ -224,33 +95,32 @@ int Run(const std::wstring& savePath, const std::wstring& screenshot) {
         line.resize(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data())));
         Say(L"  | " + line);
     }
-    if (!screenshot.empty() && SaveScreenshot(form, screenshot)) Say(L"  screenshot: " + screenshot);
+    if (!screenshot.empty() && desktop::SaveBitmap(desktop::Screenshot(form), screenshot)) Say(L"  screenshot: " + screenshot);
 
     Say(L"4. \"Copy to Clipboard\". The clipboard now holds the subscriber list:");
     SendMessageW(Button(form, L"Copy to Clipboard"), BM_CLICK, 0, 0);
-    std::wstring clip = ClipboardText();
+    std::wstring clip = desktop::ClipboardText();
     Say(L"----");
-    fputs("", stdout);
     Say(clip.substr(0, clip.size() >= 2 ? clip.size() - 2 : 0));
     Say(L"----");
 
     Say(L"5. \"Save List\" to " + savePath);
     DeleteFileW(savePath.c_str());
-    SaveAs job{savePath};
-    HANDLE helper = CreateThread(nullptr, 0, AnswerSaveAs, &job, 0, nullptr);
-    SendMessageW(Button(form, L"Save List"), BM_CLICK, 0, 0);
-    WaitForSingleObject(helper, 15000);
-    CloseHandle(helper);
+    {
+        desktop::SaveAsDriver answer({{true, savePath}});
+        SendMessageW(Button(form, L"Save List"), BM_CLICK, 0, 0);
+    }
     if (GetFileAttributesW(savePath.c_str()) == INVALID_FILE_ATTRIBUTES) orv::Raise(E_FAIL, L"The list was not saved");
     Say(L"  saved: " + savePath);
 
     Say(L"6. The user closes the window.");
     SendMessageW(form, WM_CLOSE, 0, 0);
-    Pump(100);
+    desktop::Pump(100);
     ShowAddIns();
 
     Say(L"7. The mail client shuts down.");
     simclient::HostShutdown();
+    ShowHelpRequests(viewer, &helpShown);
     return 0;
 }
 

@@ -9,7 +9,6 @@ namespace sim::outlook {
 // The process's one application object (created when there is none).
 ComPtr<IDispatch> ApplicationObject();
 
-Variant NewExplorer();
 Variant NewCommandBars();
 Variant NewCommandBar(const BarPtr& bar);
 Variant NewControls(const ControlListPtr& list, const std::wstring& ownerId);

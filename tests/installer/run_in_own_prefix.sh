@@ -6,7 +6,7 @@
 set -uo pipefail
 build=$1 arch=$2 exe=$3 results=$4
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-[ "$arch" = x64 ] && export ORVALIS_WINEARCH=win64
+export ORVALIS_ARCH=$arch
 export ORVALIS_WINEPREFIX=$build/installer-prefix ORVALIS_PREFIX_BIN=$build ORVALIS_PREFIX_ADDIN=no
 # The Start-menu shortcut stays inside the prefix: no menu entries for the desktop outside it.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

@@ -26,7 +26,7 @@ TEST(ListText, LinesAreAddressBlankNameCrLf) {
         const char* label;
         std::wstring address, name, text;
     } rows[] = {
-        {"seven and seven make 17 units", L"ann@x.o", L"Ann Lee", L"ann@x.o Ann Lee\r\n"},
+        {"address and name", L"ann@x.o", L"Ann Lee", L"ann@x.o Ann Lee\r\n"},
         {"empty name keeps the blank", L"ann@x.o", L"", L"ann@x.o \r\n"},
         {"blanks written as they stand", L" ann@x.o ", L"  Ann  ", L" ann@x.o    Ann  \r\n"},
         {"CR LF and TAB in a name", L"ann@x.o", L"Ann\r\nLee\tSales", L"ann@x.o Ann  Lee Sales\r\n"},
@@ -40,7 +40,6 @@ TEST(ListText, LinesAreAddressBlankNameCrLf) {
         Add(t, r.address, r.name);
         EXPECT_EQ(r.text, BuildListText(t)) << r.label;
     }
-    EXPECT_EQ(17u, rows[0].text.size());
 }
 
 TEST(ListText, EmptyTableGivesEmptyText) {

@@ -18,6 +18,7 @@
 
 namespace {
 
+using orvtest::Contains;
 using Microsoft::WRL::ComPtr;
 
 const wchar_t kDescription[] = L"Orvalis Outlook DL Utility";
@@ -47,8 +48,6 @@ std::vector<std::wstring> Changes() {
         if (l.find(L".Add(") != std::wstring::npos || l.find(L") = ") != std::wstring::npos) changes.push_back(l);
     return changes;
 }
-
-bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 const std::vector<std::wstring> kButtonPuts(const std::wstring& control) {
     return {control + L".Caption() = BSTR \"Orvalis\"",

@@ -15,20 +15,15 @@ namespace {
 
 // The host's calls to the installed add-in, and its switch-offs, in order since the last look.
 std::vector<std::wstring> AddinCalls(size_t* seen) {
-    std::wstring log = simclient::Log();
+    const std::vector<std::wstring> log = simclient::SplitLines(simclient::Log());
     std::vector<std::wstring> calls;
-    size_t index = 0;
-    for (size_t at = 0; at < log.size(); ++index) {
-        size_t end = log.find(L'\n', at);
-        if (end == std::wstring::npos) end = log.size();
-        std::wstring line = log.substr(at, end - at);
-        at = end + 1;
-        if (index < *seen) continue;
+    for (size_t index = *seen; index < log.size(); ++index) {
+        const std::wstring& line = log[index];
         if (line.rfind(L"AddIn[ORVALISutility.Addin]", 0) == 0 || line.rfind(L"COMAddIn[ORVALISutility.Addin].Connect", 0) == 0 ||
             line.rfind(L"Host: ", 0) == 0)
             calls.push_back(line);
     }
-    *seen = index;
+    *seen = log.size();
     return calls;
 }
 

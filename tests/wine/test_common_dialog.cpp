@@ -12,17 +12,11 @@
 
 namespace {
 
-bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
 class CommonDialogTest : public testing::Test {
 protected:
-    void SetUp() override {
-        owner_ = CreateWindowExW(0, L"STATIC", L"Dialog test owner", WS_OVERLAPPEDWINDOW, 50, 50, 300, 200,
-                                 nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(nullptr, owner_);
-    }
-    void TearDown() override { DestroyWindow(owner_); }
-    HWND owner_ = nullptr;
+    void SetUp() override { ASSERT_NE(nullptr, owner_); }
+    orvtest::OwnerWindow window_{L"Dialog test owner"};
+    HWND owner_ = window_.hwnd();
 };
 
 TEST_F(CommonDialogTest, CancelRaisesTheCancelErrorOnlyWhenAskedTo) {
@@ -33,16 +27,18 @@ TEST_F(CommonDialogTest, CancelRaisesTheCancelErrorOnlyWhenAskedTo) {
         dlg.FileName = L"kept.txt";
         orvtest::SaveAsDriver driver({{false, L""}});
         HRESULT raised = S_OK;
+        long number = 0;
         std::wstring description;
         try {
             dlg.ShowSave();
         } catch (const orv::Error& e) {
             raised = e.hr();
+            number = e.number();
             description = e.description();
         }
         EXPECT_EQ(cancelError ? orvalis::kCancelError : S_OK, raised);
+        EXPECT_EQ(cancelError ? 32755 : 0, number) << "the number a caller tests for";
         EXPECT_EQ(cancelError ? L"Cancel was selected." : L"", description);
-        EXPECT_EQ(32755, orv::Error(orvalis::kCancelError, L"").number());
         EXPECT_EQ(L"kept.txt", dlg.FileName);
         EXPECT_EQ(1u, driver.Dialogs().size());
     }
@@ -75,7 +71,7 @@ TEST_F(CommonDialogTest, ShowHelpReachesTheHelpViewer) {
         {"HELP_FINDER", HELP_FINDER, true},
         // Wine forwards only the commands it knows, and 15 isn't one of them: the Help
         // button's request is checked where it leaves the add-in instead.
-        {"15 (HELP_TAB)", 15, !OnWine()},
+        {"15 (HELP_TAB)", 15, !orvtest::OnWine()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);

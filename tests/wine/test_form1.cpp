@@ -425,18 +425,9 @@ struct UnloadDuringSave {
     HWND dialog = nullptr;
     bool unloaded = false;
 
-    static BOOL CALLBACK FindDialog(HWND w, LPARAM found) {
-        wchar_t cls[16] = L"";
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetClassNameW(w, cls, 16) && wcscmp(cls, L"#32770") == 0)
-            *reinterpret_cast<HWND*>(found) = w;
-        return TRUE;
-    }
     static HWND OpenDialog() {
-        HWND found = nullptr;
-        EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&found));
-        return found;
+        auto boxes = desktop::DialogBoxes();
+        return boxes.empty() ? nullptr : boxes.back();
     }
     static void CALLBACK Unload(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);

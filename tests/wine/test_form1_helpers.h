@@ -65,10 +65,6 @@ private:
     void* context_ = nullptr;
 };
 
-inline int Count(const std::wstring& text, const std::wstring& what) {
-    int n = 0;
-    for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + what.size())) ++n;
-    return n;
-}
+using orvtest::Count;
 
 }  // namespace form1test

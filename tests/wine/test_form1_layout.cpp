@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "Global.h"
 #include "form1.h"
 #include "form1_layout.h"
 #include "clipboard_files.h"
+#include "screenshot.h"
 #include "sim_client.h"
 #include "test_form1_helpers.h"
 #include "wine_test.h"
@@ -50,45 +50,6 @@ RECT WrappedText(HWND control, const std::wstring& text, int width) {
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return r;
-}
-
-// Writes what the screen shows of a window to a 24-bit BMP file.
-bool SaveScreenshot(HWND w, const std::wstring& path) {
-    RECT r{};
-    GetWindowRect(w, &r);
-    int width = r.right - r.left, height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    int stride = (width * 3 + 3) & ~3;
-    std::vector<BYTE> pixels(static_cast<size_t>(stride) * height);
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) && WriteFile(out, &info, sizeof info, &written, nullptr) &&
-              WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-    CloseHandle(out);
-    return ok;
 }
 
 class Form1Layout : public ::testing::Test {
@@ -177,7 +138,7 @@ TEST_F(Form1Layout, ControlsCarryTheirCaptionsAndKinds) {
         GetClassNameW(c, cls, 32);
         EXPECT_EQ(0, _wcsicmp(row.windowClass, cls)) << cls;
         EXPECT_EQ(row.caption, orvtest::WindowText(c));
-        EXPECT_TRUE(IsWindowVisible(c) || !IsWindowVisible(w));
+        EXPECT_TRUE(GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) << "shown when the window is";
         EXPECT_TRUE(IsWindowEnabled(c));
         EXPECT_EQ(windowFont, reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0))) << "the dialog font everywhere";
     }
@@ -265,7 +226,7 @@ TEST_F(Form1Layout, ScreenshotShowsEveryCaptionWhole) {
     orvtest::Pump(300);
     std::wstring dir = orvtest::BuildPath(L"artifacts");
     CreateDirectoryW(dir.c_str(), nullptr);
-    EXPECT_TRUE(SaveScreenshot(form.hWnd(), dir + L"\\form1.bmp"));
+    EXPECT_TRUE(desktop::SaveBitmap(desktop::Screenshot(form.hWnd()), dir + L"\\form1.bmp"));
     EXPECT_EQ(2, SendMessageW(form.List1(), LB_GETCOUNT, 0, 0));
     // Each button's caption fits inside the button's edges, wrapped onto lines where it must.
     for (ControlId id : {form1::kCmdAdd, form1::kCmdClipboard, form1::kCmdSave, form1::kCmdHelp}) {

@@ -12,13 +12,9 @@
 
 namespace {
 
-const wchar_t kOurs[] = L"Orvalis Outlook DL Utility";
+using orvtest::Count;
 
-int Count(const std::wstring& text, const std::wstring& what) {
-    int n = 0;
-    for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + what.size())) ++n;
-    return n;
-}
+const wchar_t kOurs[] = L"Orvalis Outlook DL Utility";
 
 std::wstring Json(const std::wstring& s) {
     std::wstring out;
@@ -50,13 +46,8 @@ std::wstring ConnectedFlags() {
 // Connect puts on the add-ins a test listed itself.
 int SwitchOffs(const std::wstring& log) {
     int n = 0;
-    for (size_t at = 0; at < log.size();) {
-        size_t end = log.find(L'\n', at);
-        if (end == std::wstring::npos) end = log.size();
-        std::wstring line = log.substr(at, end - at);
-        if (line.rfind(L"COMAddIn[AddIn", 0) == 0 && line.find(L"].Connect() = BOOL False") != std::wstring::npos) ++n;
-        at = end + 1;
-    }
+    for (const auto& line : simclient::SplitLines(log))
+        n += line.rfind(L"COMAddIn[AddIn", 0) == 0 && line.find(L"].Connect() = BOOL False") != std::wstring::npos;
     return n;
 }
 

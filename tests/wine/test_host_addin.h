@@ -121,7 +121,7 @@ private:
 class RegisteredClass : public IClassFactory {
 public:
     RegisteredClass(const CLSID& clsid, const std::wstring& progId, std::function<TestAddIn*()> make)
-        : clsid_(clsid), progId_(progId), make_(std::move(make)) {
+        : progId_(progId), make_(std::move(make)) {
         wchar_t text[64];
         StringFromGUID2(clsid, text, 64);
         SetKey(progId + L"\\CLSID", text);
@@ -164,7 +164,6 @@ private:
         RegCloseKey(k);
     }
 
-    CLSID clsid_;
     std::wstring progId_;
     std::function<TestAddIn*()> make_;
     DWORD cookie_ = 0;

@@ -9,6 +9,7 @@
 
 namespace {
 
+using orvtest::Contains;
 using hosttest::TestAddIn;
 using Microsoft::WRL::ComPtr;
 using orv::Variant;
@@ -31,8 +32,6 @@ ComPtr<IDispatch> AddInByDescription(IDispatch* app, const std::wstring& descrip
     });
     return found;
 }
-
-bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 class HostAddIns : public ::testing::Test {
 protected:

@@ -9,6 +9,7 @@
 
 namespace {
 
+using orvtest::Contains;
 using Microsoft::WRL::ComPtr;
 using orv::Variant;
 
@@ -20,13 +21,6 @@ const wchar_t kSmallLayout[] = LR"({"host":{"bars":[
     {"name":"Standard","controls":[{"caption":"A"},{"caption":"B"}]}]}})";
 
 std::wstring StatePath() { return orvtest::ScratchDir(L"host_bars") + L"\\state.json"; }
-
-std::wstring ReadText(const std::wstring& path) {
-    std::string bytes = orvtest::FileBytes(path);
-    return std::wstring(bytes.begin(), bytes.end());
-}
-
-bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 class HostBars : public ::testing::Test {
 protected:
@@ -239,7 +233,7 @@ TEST_F(HostBars, StateFileKeepsPermanentControlsAcrossARestart) {
     auto itemBefore = simclient::HostControl(L"Menu Bar/&Tools/&Orvalis Utility");
     EXPECT_TRUE(Contains(simclient::HostLayout(), L"Standard\n  &New\n  &Delete\n  &Reply\n  Orvalis\n  Temp (temporary)\nAdvanced\n"))
         << simclient::HostLayout();
-    EXPECT_FALSE(Contains(ReadText(state), L"Temp")) << ReadText(state);
+    EXPECT_FALSE(Contains(orvtest::FileText(state), L"Temp")) << orvtest::FileText(state);
 
     button.Reset(); menu.Reset(); tools.Reset(); item.Reset(); temp.Reset(); app_.Reset();
     simclient::HostReset();

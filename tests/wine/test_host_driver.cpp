@@ -12,6 +12,7 @@
 
 namespace {
 
+using orvtest::Contains;
 using hosttest::TestAddIn;
 using Microsoft::WRL::ComPtr;
 using orv::Variant;
@@ -25,20 +26,6 @@ const wchar_t kBars[] = LR"({"host":{"addinsKey":"Software\\OrvalisTest\\Outlook
     {"name":"Standard","controls":[{"caption":"Orvalis","onAction":"!<orvalistest.StartupAddIn>"},
         {"caption":"Plain"},{"caption":"Unregistered","onAction":"!<Nobody.There>"},
         {"caption":"Unlisted","onAction":"!OrvalisTest.Other"}]}]}})";
-
-bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
-
-std::wstring ReadText(const std::wstring& path) {
-    std::string bytes = orvtest::FileBytes(path);
-    return std::wstring(bytes.begin(), bytes.end());
-}
-
-void WriteText(const std::wstring& path, const std::string& text) {
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    ASSERT_TRUE(f);
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
-}
 
 class HostDriver : public ::testing::Test {
 protected:
@@ -190,9 +177,9 @@ TEST_F(HostDriver, HostProgramRunsStepsInItsOwnProcess) {
     std::wstring dir = orvtest::ScratchDir(L"host_driver");
     std::wstring log = dir + L"\\log.txt", state = dir + L"\\state.json", scenario = dir + L"\\scenario.json",
                  script = dir + L"\\steps.txt";
-    WriteText(scenario, R"({"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins","bars":[{"name":"Menu Bar","menuBar":true},
+    orvtest::WriteBytes(scenario, R"({"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins","bars":[{"name":"Menu Bar","menuBar":true},
         {"name":"Standard","controls":[{"caption":"Go Now","onAction":"!<Nobody.There>"}]}]}})");
-    WriteText(script, "# a script\nstartup\nclick Standard/Go Now\n\nshutdown\n");
+    orvtest::WriteBytes(script, "# a script\nstartup\nclick Standard/Go Now\n\nshutdown\n");
     SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", log.c_str());
     SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", state.c_str());
     SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", scenario.c_str());
@@ -216,9 +203,9 @@ TEST_F(HostDriver, HostProgramRunsStepsInItsOwnProcess) {
     for (const Row& r : rows) {
         DeleteFileW(log.c_str());
         EXPECT_EQ(r.exitCode, orvtest::RunProcess(exe + L" " + r.args, 60000)) << r.label;
-        EXPECT_EQ(r.logged, ReadText(log)) << r.label;
+        EXPECT_EQ(r.logged, orvtest::FileText(log)) << r.label;
     }
-    EXPECT_TRUE(Contains(ReadText(state), L"\"caption\": \"Go Now\"")) << ReadText(state);
+    EXPECT_TRUE(Contains(orvtest::FileText(state), L"\"caption\": \"Go Now\"")) << orvtest::FileText(state);
     SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", nullptr);
     SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", nullptr);
     SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", nullptr);

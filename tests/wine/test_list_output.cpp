@@ -10,6 +10,7 @@
 #include "clipboard_files.h"
 #include "list_output.h"
 #include "save_as_driver.h"
+#include "utf8.h"
 #include "wine_test.h"
 #include "winhelp_catcher.h"
 
@@ -42,13 +43,10 @@ using orvtest::WriteBytes;
 class ListOutput : public testing::Test {
 protected:
     void SetUp() override {
-        owner_ = CreateWindowExW(0, L"STATIC", L"Output test owner", WS_OVERLAPPEDWINDOW, 50, 50, 300, 200,
-                                 nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, owner_);
         const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-        dir_ = orvtest::ScratchDir(L"list_output_" + std::wstring(test.begin(), test.end()));
+        dir_ = orvtest::ScratchDir(L"list_output_" + sim::Widen(test));
     }
-    void TearDown() override { DestroyWindow(owner_); }
 
     // Save List with the Save As dialog answered by plan: what the dialogs showed, and every
     // other box that came up.
@@ -62,7 +60,8 @@ protected:
         return {driver.Dialogs(), driver.Boxes()};
     }
 
-    HWND owner_ = nullptr;
+    orvtest::OwnerWindow window_{L"Output test owner"};
+    HWND owner_ = window_.hwnd();
     std::wstring dir_;
 };
 
@@ -254,8 +253,14 @@ TEST_F(ListOutput, ReadOnlyFileChosenInTheDialogKeepsItsContents) {
     EXPECT_EQ("old list\r\n", FileBytes(path));
     EXPECT_EQ(std::vector<std::wstring>{L"locked.txt"}, FilesIn(dir_));
     const std::wstring ours = L"Orvalis Address Book Utility|The list could not be saved as\r\n" + path + L"\r\n\r\nError 0x80070005: Access denied.";
-    if (dlg.FileName == path) EXPECT_EQ(ours, saved.boxes.back());
-    else EXPECT_EQ(0, std::count(saved.boxes.begin(), saved.boxes.end(), ours));
+    if (orvtest::OnWine()) {
+        EXPECT_EQ(path, dlg.FileName) << "Wine's dialog hands the read-only file back";
+        ASSERT_FALSE(saved.boxes.empty());
+        EXPECT_EQ(ours, saved.boxes.back()) << "after the overwrite question, if any";
+        EXPECT_EQ(1, std::count(saved.boxes.begin(), saved.boxes.end(), ours));
+    } else {
+        EXPECT_EQ(0, std::count(saved.boxes.begin(), saved.boxes.end(), ours)) << "the dialog itself refused the file";
+    }
 }
 
 TEST_F(ListOutput, ClipboardHeldElsewhereIsReportedOnce) {
@@ -315,8 +320,9 @@ TEST_F(ListOutput, HelpPassesTheHelpFileAndCommand15AtEachClick) {
     }
 }
 
-// Through the real WinHelp: the viewer window is ours, so no viewer starts; command 15 is
-// one Wine doesn't forward, and the handler stays quiet about it either way.
+// Through the real WinHelp: the viewer window is ours, so no viewer starts, and the handler
+// stays quiet. Wine drops command 15 without forwarding it (what the button passes is checked
+// above, where the call leaves the add-in); Windows hands it to the viewer.
 TEST_F(ListOutput, HelpThroughWinHelpIsQuiet) {
     orvtest::WinHelpCatcher viewer;
     orvtest::DialogWatcher watcher;
@@ -324,10 +330,10 @@ TEST_F(ListOutput, HelpThroughWinHelpIsQuiet) {
     orvalis::ShowHelpFile(owner_, dlg);
     orvtest::Pump(200);
     EXPECT_TRUE(watcher.Seen().empty());
-    for (const auto& r : viewer.Requests()) {
-        EXPECT_EQ(15u, r.command);
-        EXPECT_EQ("orvalis.hlp", r.file);
-    }
+    ASSERT_EQ(orvtest::OnWine() ? 0u : 1u, viewer.Requests().size());
+    if (orvtest::OnWine()) return;
+    EXPECT_EQ(15u, viewer.Requests()[0].command);
+    EXPECT_EQ("orvalis.hlp", viewer.Requests()[0].file);
 }
 
 }  // namespace

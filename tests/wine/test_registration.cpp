@@ -7,13 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iostream>
+#include <cstddef>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "OrvalisAddin.h"
+#include "clipboard_files.h"
 #include "wine_test.h"
 
 namespace {
@@ -42,6 +43,9 @@ bool KeyExists(HKEY root, const std::wstring& key) {
 const std::wstring kClsid = L"CLSID\\{1E9C28FE-D57F-4BBB-A653-40161E28C129}";
 const std::wstring kLib = L"TypeLib\\{3A89FDAD-4652-48A2-9D5C-25162A8D86C2}\\8.0";
 const std::wstring kDesignerLib = L"TypeLib\\{AC0714F2-3D04-11D1-AE7D-00A0C90F26F4}";
+// A type library's file, under its version: each platform has its own entry.
+const std::wstring kWin32 = L"\\0\\win32", kWin64 = L"\\0\\win64";
+const std::wstring kPlatform = sizeof(void*) == 8 ? kWin64 : kWin32;
 const std::wstring kAddinItf = L"Interface\\{D833542C-D8B3-4009-AAD2-EC4CD58E53C0}";
 const std::wstring kContractItf = L"Interface\\{B65AD801-ABAF-11D0-BB8B-00A0C90F2744}";
 const std::wstring kHostEntry = L"Software\\Microsoft\\Office\\Outlook\\Addins\\ORVALISutility.Addin";
@@ -64,14 +68,14 @@ std::vector<Value> ClassValues() {
         {L"ORVALISutility.Addin", nullptr, L"ORVALISutility.Addin"},
         {L"ORVALISutility.Addin\\CLSID", nullptr, L"{1E9C28FE-D57F-4BBB-A653-40161E28C129}"},
         {kLib, nullptr, L"Orvalise and Outlook DL utility."},
-        {kLib + L"\\0\\win32", nullptr, DllPath()},
+        {kLib + kPlatform, nullptr, DllPath()},
         {kLib + L"\\HELPDIR", nullptr, DllDir()},
         {kAddinItf, nullptr, L"_Addin"},
         {kAddinItf + L"\\ProxyStubClsid32", nullptr, L"{00020424-0000-0000-C000-000000000046}"},
         {kAddinItf + L"\\TypeLib", nullptr, L"{3A89FDAD-4652-48A2-9D5C-25162A8D86C2}"},
         {kAddinItf + L"\\TypeLib", L"Version", L"8.0"},
         {kDesignerLib + L"\\1.0", nullptr, L"AddInDesignerObjects"},
-        {kDesignerLib + L"\\1.0\\0\\win32", nullptr, DllPath() + L"\\2"},
+        {kDesignerLib + L"\\1.0" + kPlatform, nullptr, DllPath() + L"\\2"},
         {kContractItf, nullptr, L"IDTExtensibility2"},
         {kContractItf + L"\\TypeLib", nullptr, L"{AC0714F2-3D04-11D1-AE7D-00A0C90F26F4}"},
     };
@@ -164,10 +168,8 @@ TEST_F(Registration, PerUserRegistrationWritesUnderTheUsersClassesOnly) {
     RegCloseKey(machine);
 }
 
-bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
 TEST_F(Registration, PerUserRegistrationAloneCreatesTheClass) {
-    if (OnWine()) GTEST_SKIP() << "known not to work on Wine: its HKEY_CLASSES_ROOT doesn't include HKCU\\Software\\Classes";
+    if (orvtest::OnWine()) GTEST_SKIP() << "known not to work on Wine: its HKEY_CLASSES_ROOT doesn't include HKCU\\Software\\Classes";
     ASSERT_EQ(0u, Regsvr32(L"/u"));
     ASSERT_EQ(0u, Regsvr32(L"/n /i:user"));
     EXPECT_TRUE(CreatesThroughProgId(L"OrvalisUtility.Addin"));
@@ -203,19 +205,68 @@ TEST_F(Registration, AnotherWorkingDesignerLibraryIsNeitherReplacedNorRemoved) {
     for (const auto& row : rows) {
         ASSERT_EQ(0u, Regsvr32(L"/u"));
         RegDeleteTreeW(HKEY_CLASSES_ROOT, kDesignerLib.c_str());
-        SetDefault(kDesignerLib + L"\\" + row.version + L"\\0\\win32", row.file);
+        SetDefault(kDesignerLib + L"\\" + row.version + kPlatform, row.file);
         ASSERT_EQ(0u, Regsvr32(L"")) << row.label;
-        EXPECT_EQ(row.registeredAs, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0\\0\\win32", nullptr).value_or(L""))
+        EXPECT_EQ(row.registeredAs, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0" + kPlatform, nullptr).value_or(L""))
             << row.label;
         ASSERT_EQ(0u, Regsvr32(L"/u")) << row.label;
-        EXPECT_EQ(row.leftAs, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0\\0\\win32", nullptr).value_or(L""))
+        EXPECT_EQ(row.leftAs, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.0" + kPlatform, nullptr).value_or(L""))
             << row.label;
         if (std::wstring(row.version) == L"1.1") {
-            EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1\\0\\win32", nullptr).value_or(L""))
+            EXPECT_EQ(other, RegString(HKEY_CLASSES_ROOT, kDesignerLib + L"\\1.1" + kPlatform, nullptr).value_or(L""))
                 << "unregistering removed a library we didn't write";
         }
     }
 }
+
+#ifdef _WIN64
+// The default value of a key under HKEY_CLASSES_ROOT as one registry view (32- or 64-bit) holds it.
+std::wstring ClassesValueIn(REGSAM view, const std::wstring& key) {
+    HKEY k;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | view, &k) != ERROR_SUCCESS) return L"<missing>";
+    std::wstring value = RegString(k, L"", nullptr).value_or(L"<no value>");
+    RegCloseKey(k);
+    return value;
+}
+
+// Both builds registered on one machine: each class in its own registry view, each type
+// library under its own platform, one shared add-in entry; removing the 64-bit build leaves
+// the 32-bit one's registration whole.
+TEST_F(Registration, BothBuildsRegisterSideBySide) {
+    const std::wstring dll32 = orvtest::X86BuildPath(L"addin\\OrvalisAddin.dll");
+    const std::wstring regsvr32 = L"regsvr32.exe /s ";
+    ASSERT_EQ(0u, Regsvr32(L""));
+    ASSERT_EQ(0u, orvtest::RunProcess(regsvr32 + L"\"" + dll32 + L"\""));
+    const struct {
+        const char* label;
+        std::wstring key;
+        std::wstring both, after64Removed;  // in the 64-bit view, then the 32-bit view
+        std::wstring both32, after64Removed32;
+    } rows[] = {
+        {"class", kClsid + L"\\InprocServer32", DllPath(), L"<missing>", dll32, dll32},
+        {"library", kLib + kWin64, DllPath(), L"<missing>", DllPath(), L"<missing>"},
+        {"library, 32-bit", kLib + kWin32, dll32, dll32, dll32, dll32},
+        {"designer", kDesignerLib + L"\\1.0" + kWin64, DllPath() + L"\\2", L"<missing>", DllPath() + L"\\2", L"<missing>"},
+        {"designer, 32-bit", kDesignerLib + L"\\1.0" + kWin32, dll32 + L"\\2", dll32 + L"\\2", dll32 + L"\\2", dll32 + L"\\2"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.both, ClassesValueIn(KEY_WOW64_64KEY, row.key)) << row.label;
+        EXPECT_EQ(row.both32, ClassesValueIn(KEY_WOW64_32KEY, row.key)) << row.label;
+    }
+    ExpectHostEntry();
+
+    ASSERT_EQ(0u, Regsvr32(L"/u"));
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.after64Removed, ClassesValueIn(KEY_WOW64_64KEY, row.key)) << row.label << " after removal";
+        EXPECT_EQ(row.after64Removed32, ClassesValueIn(KEY_WOW64_32KEY, row.key)) << row.label << " after removal";
+    }
+    // The add-in entry is one for both: removing either build removes it.
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kHostEntry));
+    EXPECT_EQ(0u, orvtest::RunProcess(regsvr32 + L"/u \"" + dll32 + L"\""));
+    EXPECT_EQ(L"<missing>", ClassesValueIn(KEY_WOW64_32KEY, kClsid + L"\\InprocServer32"));
+    EXPECT_EQ(L"<missing>", ClassesValueIn(KEY_WOW64_32KEY, kLib + kWin32));
+}
+#endif
 
 // The exports, called the way COM and regsvr32 call them.
 class Exports : public testing::Test {
@@ -281,40 +332,95 @@ TEST_F(Exports, InstallRefusesAnUnknownCommandLine) {
     EXPECT_EQ(E_INVALIDARG, Export<InstallFn>("DllInstall")(TRUE, L"everyone"));
 }
 
-// The DLL names in a program's import directory, lower case.
-std::set<std::string> ImportedDlls(const std::wstring& path) {
-    std::set<std::string> names;
-    HMODULE image = LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    if (!image) return {"<cannot load " + testing::PrintToString(path) + ">"};
-    auto* base = reinterpret_cast<const BYTE*>(image);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); dir.Size && d->Name; ++d) {
-        std::string name = reinterpret_cast<const char*>(base + d->Name);
-        std::transform(name.begin(), name.end(), name.begin(), [](char c) { return static_cast<char>(tolower(c)); });
-        names.insert(name);
+// A program file's PE headers and import directory, read from the file itself, so that a
+// 64-bit test can look at the 32-bit reset program and the other way round.
+struct PeFile {
+    WORD machine = 0;
+    WORD magic = 0;                 // of the optional header: PE32 or PE32+
+    std::set<std::string> imports;  // DLL names, lower case
+    std::string problem;            // why the file couldn't be read, or ""
+};
+
+PeFile ReadPeFile(const std::wstring& path) {
+    PeFile pe;
+    const std::string bytes = orvtest::FileBytes(path);
+    auto at = [&](size_t offset, size_t size) -> const BYTE* {
+        return offset <= bytes.size() && size <= bytes.size() - offset ? reinterpret_cast<const BYTE*>(bytes.data()) + offset
+                                                                       : nullptr;
+    };
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0, sizeof(IMAGE_DOS_HEADER)));
+    if (!dos || dos->e_magic != IMAGE_DOS_SIGNATURE) return {0, 0, {}, "no program file"};
+    const size_t ntOffset = static_cast<size_t>(dos->e_lfanew);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(at(ntOffset, sizeof(IMAGE_NT_HEADERS32)));
+    if (!nt || nt->Signature != IMAGE_NT_SIGNATURE) return {0, 0, {}, "no PE header"};
+    pe.machine = nt->FileHeader.Machine;
+    pe.magic = nt->OptionalHeader.Magic;
+    IMAGE_DATA_DIRECTORY dir{};
+    if (pe.magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        auto* nt64 = reinterpret_cast<const IMAGE_NT_HEADERS64*>(at(ntOffset, sizeof(IMAGE_NT_HEADERS64)));
+        if (!nt64) return {pe.machine, pe.magic, {}, "short PE32+ header"};
+        dir = nt64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    } else {
+        dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     }
-    FreeLibrary(image);
-    return names;
+    // Section headers follow the optional header, whatever its size.
+    const size_t sections = ntOffset + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt->FileHeader.SizeOfOptionalHeader;
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            auto* sh = reinterpret_cast<const IMAGE_SECTION_HEADER*>(at(sections + i * sizeof(IMAGE_SECTION_HEADER),
+                                                                       sizeof(IMAGE_SECTION_HEADER)));
+            if (sh && rva >= sh->VirtualAddress && rva < sh->VirtualAddress + sh->SizeOfRawData)
+                return rva - sh->VirtualAddress + sh->PointerToRawData;
+        }
+        return bytes.size();
+    };
+    for (size_t d = fileOffset(dir.VirtualAddress); dir.Size; d += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(d, sizeof(IMAGE_IMPORT_DESCRIPTOR)));
+        if (!entry) return {pe.machine, pe.magic, pe.imports, "import directory past the end"};
+        if (!entry->Name) break;
+        const size_t nameAt = fileOffset(entry->Name);
+        if (nameAt >= bytes.size()) return {pe.machine, pe.magic, pe.imports, "import name past the end"};
+        std::string name(bytes.c_str() + nameAt);
+        std::transform(name.begin(), name.end(), name.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+        pe.imports.insert(name);
+    }
+    return pe;
 }
+
+#ifdef _WIN64
+constexpr WORD kThisMachine = IMAGE_FILE_MACHINE_AMD64, kThisMagic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+#else
+constexpr WORD kThisMachine = IMAGE_FILE_MACHINE_I386, kThisMagic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+#endif
+
+// The add-in of this build, and the one reset program, which is 32-bit for both builds.
+const struct {
+    std::wstring path;
+    WORD machine, magic;
+} kDeliverables[] = {
+    {orvtest::BuildPath(L"addin\\OrvalisAddin.dll"), kThisMachine, kThisMagic},
+    {orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe"), IMAGE_FILE_MACHINE_I386, IMAGE_NT_OPTIONAL_HDR32_MAGIC},
+};
 
 TEST(Deliverables, ImportWindowsSystemDllsOnly) {
     const std::set<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
                                           "oleaut32.dll", "comdlg32.dll", "comctl32.dll", "shell32.dll", "msvcrt.dll",
                                           "shlwapi.dll", "version.dll"};
-    struct {
-        const wchar_t* path;
-        bool required;
-    } rows[] = {{L"addin\\OrvalisAddin.dll", true}, {L"Reset\\ResetOrvalis.exe", false}};
-    for (const auto& row : rows) {
-        std::wstring path = orvtest::BuildPath(row.path);
-        if (!row.required && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            std::cout << "[  SKIPPED ] not built yet: " << testing::PrintToString(path) << "\n";
-            continue;
-        }
-        auto names = ImportedDlls(path);
-        EXPECT_TRUE(names.count("kernel32.dll")) << testing::PrintToString(path);
-        for (const auto& name : names) EXPECT_TRUE(system.count(name)) << testing::PrintToString(path) << " imports " << name;
+    for (const auto& row : kDeliverables) {
+        PeFile pe = ReadPeFile(row.path);
+        ASSERT_EQ("", pe.problem) << testing::PrintToString(row.path);
+        EXPECT_TRUE(pe.imports.count("kernel32.dll")) << testing::PrintToString(row.path);
+        for (const auto& name : pe.imports)
+            EXPECT_TRUE(system.count(name)) << testing::PrintToString(row.path) << " imports " << name;
+    }
+}
+
+TEST(Deliverables, AreBuiltForTheirArchitecture) {
+    for (const auto& row : kDeliverables) {
+        PeFile pe = ReadPeFile(row.path);
+        ASSERT_EQ("", pe.problem) << testing::PrintToString(row.path);
+        EXPECT_EQ(row.machine, pe.machine) << testing::PrintToString(row.path);
+        EXPECT_EQ(row.magic, pe.magic) << testing::PrintToString(row.path);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "OrvalisAddin.h"
+#include "version_info.h"
 #include "wine_test.h"
 
 namespace {
@@ -45,7 +46,7 @@ TEST(TypeLibrary, RegisteredLibraryHasItsIdentity) {
     ASSERT_EQ(S_OK, lib.p->GetLibAttr(&attr));
     EXPECT_EQ(LIBID_ORVALISutility, attr->guid);
     EXPECT_EQ(0u, attr->lcid);
-    EXPECT_EQ(SYS_WIN32, attr->syskind);
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attr->syskind);
     EXPECT_EQ(8, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0, attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE);
@@ -106,7 +107,7 @@ TEST(TypeLibrary, AddinInterfaceHasOnlyTheDispatchFunctions) {
     EXPECT_EQ(TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE,
               itf.attr->wTypeFlags);
     EXPECT_EQ(0, itf.attr->cFuncs) << "no members of its own";
-    EXPECT_EQ(7 * 4, itf.attr->cbSizeVft) << "IUnknown and IDispatch";
+    EXPECT_EQ(static_cast<WORD>(7 * sizeof(void*)), itf.attr->cbSizeVft) << "IUnknown and IDispatch";
     HREFTYPE base = 0;
     ASSERT_EQ(S_OK, itf.p->GetRefTypeOfImplType(0, &base));
     Info parent;
@@ -183,7 +184,7 @@ TEST(TypeLibrary, ContractOperationsInTheirOrder) {
             SysFreeString(names[n]);
         }
         EXPECT_EQ(expected[i], got) << "operation " << i;
-        EXPECT_EQ(static_cast<SHORT>((7 + i) * 4), f->oVft) << "vtable slot after IDispatch";
+        EXPECT_EQ(static_cast<SHORT>((7 + i) * sizeof(void*)), f->oVft) << "vtable slot after IDispatch";
         itf.p->ReleaseFuncDesc(f);
     }
 }
@@ -197,17 +198,8 @@ TEST(TypeLibrary, EmbeddedAsResourceOne) {
     lib.p->ReleaseTLibAttr(attr);
 }
 
-// The version resource, read back the way Explorer's property page reads it.
-std::vector<BYTE> VersionBlock() {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(DllPath().c_str(), &ignored);
-    std::vector<BYTE> block(size);
-    if (size && !GetFileVersionInfoW(DllPath().c_str(), 0, size, block.data())) block.clear();
-    return block;
-}
-
 TEST(VersionResource, StringsAreExact) {
-    auto block = VersionBlock();
+    auto block = orvtest::VersionBlock(DllPath());
     ASSERT_FALSE(block.empty());
     const std::pair<const wchar_t*, const wchar_t*> rows[] = {
         {L"FileDescription", L"Orvalis Utility"},  {L"ProductName", L"ORVALIS Gal Utility"},
@@ -215,13 +207,7 @@ TEST(VersionResource, StringsAreExact) {
         {L"InternalName", L"OrvalisAddin"},        {L"OriginalFilename", L"OrvalisAddin.dll"},
         {L"OLESelfRegister", L""},
     };
-    for (const auto& [key, value] : rows) {
-        wchar_t* text = nullptr;
-        UINT length = 0;
-        std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
-        ASSERT_TRUE(VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length)) << key;
-        EXPECT_EQ(std::wstring(value), std::wstring(text, wcsnlen(text, length))) << key;
-    }
+    for (const auto& [key, value] : rows) EXPECT_EQ(std::wstring(value), orvtest::VersionString(block, key)) << key;
     WORD* pair = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pair), &length));
@@ -231,11 +217,10 @@ TEST(VersionResource, StringsAreExact) {
 }
 
 TEST(VersionResource, FixedPartIsADllFor32BitWindows) {
-    auto block = VersionBlock();
+    auto block = orvtest::VersionBlock(DllPath());
     ASSERT_FALSE(block.empty());
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length));
+    const VS_FIXEDFILEINFO* info = orvtest::FixedVersion(block);
+    ASSERT_NE(nullptr, info);
     EXPECT_EQ(MAKELONG(3, 1), info->dwFileVersionMS);
     EXPECT_EQ(MAKELONG(1, 0), info->dwFileVersionLS);
     EXPECT_EQ(MAKELONG(3, 1), info->dwProductVersionMS);

@@ -7,31 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "version_info.h"
 #include "wine_test.h"
 
 namespace {
 
-std::wstring ExePath() { return orvtest::BuildPath(L"Reset\\ResetOrvalis.exe"); }
-
-std::vector<BYTE> VersionBlock() {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(ExePath().c_str(), &ignored);
-    std::vector<BYTE> block(size);
-    if (size && !GetFileVersionInfoW(ExePath().c_str(), 0, size, block.data())) block.clear();
-    return block;
-}
-
-std::wstring VersionString(std::vector<BYTE>& block, const std::wstring& name) {
-    wchar_t* text = nullptr;
-    UINT length = 0;
-    std::wstring path = L"\\StringFileInfo\\040904B0\\" + name;
-    if (!VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) || !text)
-        return L"<missing>";
-    return std::wstring(text, wcsnlen(text, length));
-}
+std::wstring ExePath() { return orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe"); }
 
 TEST(ResetIdentity, VersionStringsAreExact) {
-    auto block = VersionBlock();
+    auto block = orvtest::VersionBlock(ExePath());
     ASSERT_FALSE(block.empty()) << "no version resource in " << ExePath();
     const struct {
         const wchar_t* name;
@@ -44,15 +28,14 @@ TEST(ResetIdentity, VersionStringsAreExact) {
         {L"OriginalFilename", L"ResetOrvalis.exe"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(std::wstring(row.value), VersionString(block, row.name)) << row.name;
+        EXPECT_EQ(std::wstring(row.value), orvtest::VersionString(block, row.name)) << row.name;
 }
 
 TEST(ResetIdentity, FixedVersionIsAnApplicationFor32BitWindows) {
-    auto block = VersionBlock();
+    auto block = orvtest::VersionBlock(ExePath());
     ASSERT_FALSE(block.empty());
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) && info);
+    const VS_FIXEDFILEINFO* info = orvtest::FixedVersion(block);
+    ASSERT_NE(nullptr, info);
     EXPECT_EQ(VS_FFI_SIGNATURE, info->dwSignature);
     EXPECT_EQ(MAKELONG(0, 1), info->dwFileVersionMS);
     EXPECT_EQ(0u, info->dwFileVersionLS);

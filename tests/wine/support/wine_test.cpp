@@ -6,22 +6,25 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "utf8.h"
+
 namespace orvtest {
 
-std::wstring BuildPath(const std::wstring& relative) {
-    std::string root = ORVALIS_BUILD_DIR;
-    std::wstring path = L"Z:";
-    for (char c : root) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+namespace {
+
+// A path under a folder of this machine, as Wine's Windows side sees it ("Z:\...").
+std::wstring UnderRoot(const char* root, const std::wstring& relative) {
+    std::wstring path = L"Z:" + sim::Widen(root);
     if (!relative.empty()) path += L"\\" + relative;
     for (auto& c : path) if (c == L'/') c = L'\\';
     return path;
 }
 
-std::wstring SourcePath(const std::wstring& relative) {
-    std::wstring path = L"Z:";
-    for (char c : std::string(ORVALIS_SOURCE_DIR)) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    return path + L"\\" + relative;
-}
+}  // namespace
+
+std::wstring BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_BUILD_DIR, relative); }
+std::wstring SourcePath(const std::wstring& relative) { return UnderRoot(ORVALIS_SOURCE_DIR, relative); }
+std::wstring X86BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_X86_BUILD_DIR, relative); }
 
 std::wstring ScratchDir(const std::wstring& name) {
     std::wstring dir = BuildPath(L"test-scratch");
@@ -37,110 +40,41 @@ std::wstring ScratchDir(const std::wstring& name) {
     return dir;
 }
 
-void Pump(DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (GetTickCount() >= end) break;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
+OwnerWindow::OwnerWindow(const wchar_t* title)
+    : window_(CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW, 50, 50, 300, 200, nullptr, nullptr, nullptr,
+                              nullptr)) {}
 
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    DWORD end = GetTickCount() + timeoutMs;
-    while (!done()) {
-        if (static_cast<LONG>(end - GetTickCount()) <= 0) return done();
-        Pump(10);
-    }
-    return true;
-}
-
-std::wstring WindowText(HWND w) {
-    int n = GetWindowTextLengthW(w);
-    std::wstring s(n + 1, L'\0');
-    GetWindowTextW(w, s.data(), n + 1);
-    s.resize(wcslen(s.c_str()));
-    return s;
-}
-
-DialogWatcher::DialogWatcher() {
-    InitializeCriticalSection(&lock_);
-    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, &DialogWatcher::Run, this, 0, nullptr);
-}
-
-DialogWatcher::~DialogWatcher() {
-    SetEvent(stop_);
-    WaitForSingleObject(thread_, 5000);
-    CloseHandle(thread_);
-    CloseHandle(stop_);
-    DeleteCriticalSection(&lock_);
-}
+OwnerWindow::~OwnerWindow() { DestroyWindow(window_); }
 
 std::vector<std::wstring> DialogWatcher::Seen() const {
-    EnterCriticalSection(&lock_);
-    auto copy = seen_;
-    LeaveCriticalSection(&lock_);
-    return copy;
+    Lock lock(*this);
+    return seen_;
 }
 
 void DialogWatcher::Clear() {
-    EnterCriticalSection(&lock_);
+    Lock lock(*this);
     seen_.clear();
-    LeaveCriticalSection(&lock_);
 }
 
-namespace {
-struct Found {
-    DWORD pid;
-    std::vector<HWND> boxes;
-};
-BOOL CALLBACK CollectBoxes(HWND w, LPARAM p) {
-    auto* f = reinterpret_cast<Found*>(p);
-    wchar_t cls[64];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == f->pid && IsWindowVisible(w) && GetClassNameW(w, cls, 64) && wcscmp(cls, L"#32770") == 0)
-        f->boxes.push_back(w);
-    return TRUE;
-}
-BOOL CALLBACK CollectStatics(HWND w, LPARAM p) {
-    wchar_t cls[64];
-    if (GetClassNameW(w, cls, 64) && _wcsicmp(cls, L"Static") == 0) {
-        std::wstring t = WindowText(w);
-        if (!t.empty()) {
-            auto* s = reinterpret_cast<std::wstring*>(p);
-            if (!s->empty() && s->back() != L'|') *s += L" ";
-            *s += t;
-        }
+void DialogWatcher::Look(HWND box) {
+    {
+        Lock lock(*this);
+        seen_.push_back(desktop::BoxText(box));
     }
-    return TRUE;
+    // A message box has IDOK or IDCANCEL; either ends it.
+    desktop::PressButton(box, GetDlgItem(box, IDOK) ? IDOK : IDCANCEL);
+    for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(20);
 }
-}  // namespace
 
-DWORD WINAPI DialogWatcher::Run(void* param) {
-    auto* self = static_cast<DialogWatcher*>(param);
-    while (WaitForSingleObject(self->stop_, 50) == WAIT_TIMEOUT) {
-        Found f{GetCurrentProcessId(), {}};
-        EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&f));
-        for (HWND box : f.boxes) {
-            std::wstring text = WindowText(box) + L"|";
-            EnumChildWindows(box, CollectStatics, reinterpret_cast<LPARAM>(&text));
-            EnterCriticalSection(&self->lock_);
-            self->seen_.push_back(text);
-            LeaveCriticalSection(&self->lock_);
-            // A message box has IDOK or IDCANCEL; either ends it.
-            if (GetDlgItem(box, IDOK)) PostMessageW(box, WM_COMMAND, IDOK, 0);
-            else PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
-            for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(20);
-        }
-    }
-    return 0;
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+int Count(const std::wstring& text, const std::wstring& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
 }
+
+bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
     STARTUPINFOW si{};

@@ -2,47 +2,63 @@
 // Helpers shared by the Wine tests.
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "box_watcher.h"
+#include "desktop.h"
 
 namespace orvtest {
 
 // A path under the build folder, as Windows sees it ("Z:\...").
 std::wstring BuildPath(const std::wstring& relative);
-// A path under the source folder, as Windows sees it.
+// A path under the source folder, the same way.
 std::wstring SourcePath(const std::wstring& relative);
+// A path under the 32-bit build folder (this one in the 32-bit build). ResetOrvalis.exe is
+// one 32-bit program for both builds, so only that folder has it.
+std::wstring X86BuildPath(const std::wstring& relative);
 // A fresh empty folder for one test's files, under the build folder.
 std::wstring ScratchDir(const std::wstring& name);
 
-// Processes this thread's messages for ms milliseconds.
-void Pump(DWORD ms);
-// Processes messages until done() or the timeout; returns done().
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+using desktop::Pump;
+using desktop::WaitFor;
+using desktop::WindowText;
 
-// Text of a window (title or control text).
-std::wstring WindowText(HWND w);
+// A plain top-level window for the dialogs and boxes a test opens, destroyed with it.
+class OwnerWindow {
+public:
+    explicit OwnerWindow(const wchar_t* title);
+    ~OwnerWindow();
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+    HWND hwnd() const { return window_; }
+
+private:
+    HWND window_;
+};
 
 // Watches, from its own thread, for dialog boxes (#32770) of this process, records the text
 // of each (title and static texts) and dismisses it with IDOK/IDCANCEL. No test can hang on
 // an unexpected box.
-class DialogWatcher {
+class DialogWatcher : public desktop::BoxWatcher {
 public:
-    DialogWatcher();
-    ~DialogWatcher();
-    DialogWatcher(const DialogWatcher&) = delete;
-    DialogWatcher& operator=(const DialogWatcher&) = delete;
+    DialogWatcher() { Start(); }
+    ~DialogWatcher() override { Stop(5000); }
     // Texts of the boxes seen so far: "title|text".
     std::vector<std::wstring> Seen() const;
     void Clear();
 
 private:
-    static DWORD WINAPI Run(void* self);
-    HANDLE thread_ = nullptr;
-    HANDLE stop_ = nullptr;
-    mutable CRITICAL_SECTION lock_;
+    void Look(HWND box) override;
     std::vector<std::wstring> seen_;
 };
+
+// Whether part occurs in text, and how often (without overlaps).
+bool Contains(const std::wstring& text, const std::wstring& part);
+int Count(const std::wstring& text, const std::wstring& part);
+
+// True under Wine, where a few platform behaviours differ from Windows.
+bool OnWine();
 
 // Starts a program and waits for it (with a timeout); returns its exit code, or -1 on timeout.
 DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);

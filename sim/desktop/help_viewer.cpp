@@ -1,8 +1,8 @@
-#include "winhelp_catcher.h"
+#include "help_viewer.h"
 
 #include <cstring>
 
-namespace orvtest {
+namespace desktop {
 
 namespace {
 
@@ -59,4 +59,4 @@ LRESULT CALLBACK WinHelpCatcher::Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(w, msg, wp, lp);
 }
 
-}  // namespace orvtest
+}  // namespace desktop
