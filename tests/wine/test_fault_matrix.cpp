@@ -21,26 +21,18 @@
 
 #include "clipboard_files.h"
 #include "sim_client.h"
+#include "utf8.h"
 #include "wine_test.h"
 
 namespace {
 
 using Lines = std::vector<std::wstring>;
 
-std::wstring Widen(const std::string& s) {
-    std::wstring w(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), static_cast<int>(w.size()));
-    return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-    std::string s(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), static_cast<int>(s.size()), nullptr, nullptr);
-    return s;
-}
+using orvtest::Contains;
+using sim::Narrow;
+using sim::Widen;
 
 bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
-bool Contains(const std::wstring& s, const std::wstring& part) { return s.find(part) != std::wstring::npos; }
 
 // ---- The calls an operation makes, from the stand-ins' log ----
 
@@ -242,6 +234,8 @@ Outcome RunCase(const std::wstring& op, const Case* c) {
     }
     out.log = simclient::SplitLines(Widen(orvtest::FileBytes(dir + L"\\log.txt")));
     out.saved = orvtest::FileBytes(dir + L"\\list.txt");
+    // A run that died without CDO's registration must not take it from the next one.
+    simclient::RestoreCdoRegistration();
     // Whatever the run left behind is noted, then ended, so that the next run starts clean.
     orvtest::WaitFor([] { return OurProcesses().empty(); }, 2000);
     out.leftRunning = OurProcesses();
@@ -266,6 +260,8 @@ const Operation kOperations[] = {
     {L"demand", L"", L"Matrix.Begin", L"Matrix.End"},
     {L"demand-reload", L"", L"Matrix.Begin", L"Matrix.End"},
     {L"create-list", L"", L"Matrix.Begin", L"Matrix.End"},
+    // The same through the mail client's own address book, with CDO's registration hidden.
+    {L"create-list-client", L"", L"Matrix.Begin", L"Matrix.End"},
     {L"clipboard", L"", L"Matrix.Begin", L"Matrix.End"},
     {L"save", L"", L"Matrix.Begin", L"Matrix.End"},
     {L"help", L"", L"Matrix.Begin", L"Matrix.End"},
@@ -343,7 +339,7 @@ std::wstring WrongOutcome(const Operation& op, const Case* c, const Outcome& out
         if (name == L"demand" || name == L"demand-reload") check(expect((out.One(L"window") == L"open") == !c, L"window " + out.One(L"window")));
         if (name == L"startup-complete" || (name == L"startup" && !c))
             check(expect(out.One(L"addin") == (c ? L"connected" : L"disconnected"), L"add-in " + out.One(L"addin")));
-    } else if (name == L"create-list") {
+    } else if (name == L"create-list" || name == L"create-list-client") {
         // "Create List" never fails to the host: what it could not read is left out and
         // counted in one box; a dialog that gives nothing, or a selection that can't be
         // walked, leaves the list empty without a word.
@@ -352,14 +348,23 @@ std::wstring WrongOutcome(const Operation& op, const Case* c, const Outcome& out
         check(ListAndOutputDisagree(out));
         const Lines& list = out[L"list"];
         const Lines& cleanList = clean[L"list"];
+        // The dialog, whichever address book's, is the selection: failing, it gives none.
         const bool silentByDesign = (kind == L"Session" && member == L"AddressBook") ||
-                                    (kind == L"Recipients" && member == L"_NewEnum");
+                                    (kind == L"NameSpace" && member == L"GetSelectNamesDialog") ||
+                                    kind == L"SelectNamesDialog" || (kind == L"Recipients" && member == L"_NewEnum");
+        // An Exchange entry that the client says is neither a user nor a list is taken as a
+        // plain directory entry, by its own name and SMTP address: nobody is left out. Only
+        // a picked list (user type 1) must be a list to be expanded, and is skipped otherwise.
+        const bool plainEntry = c && c->answer == Answer::Nothing && kind == L"AddressEntry" &&
+                                (member == L"GetExchangeUser" || member == L"GetExchangeDistributionList");
         if (!c) {
             check(expect(!list.empty(), L"the clean run built no list"));
             check(boxCount(0, L""));
         } else if (silentByDesign) {
             check(expect(list.empty(), std::to_wstring(list.size()) + L" lines after the selection failed"));
             check(boxCount(0, L""));
+        } else if (plainEntry && boxes.empty()) {
+            check(expect(list == cleanList, L"a member went missing without a word"));
         } else {
             check(expect(IsPartOf(list, cleanList), L"lines that the clean run doesn't have, or twice"));
             check(boxCount(1, kFormTitle + std::wstring(L"left out of the list")));

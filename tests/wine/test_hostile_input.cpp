@@ -12,20 +12,14 @@
 #include "host_contract.h"
 #include "list_output.h"
 #include "list_text.h"
+#include "recording_view.h"
 #include "sim_client.h"
 #include "wine_test.h"
 
 namespace {
 
 using Lines = std::vector<std::wstring>;
-
-struct ListView : orvalis::BuilderView {
-    Lines lines;
-    void AddLine(const std::wstring& line) override { lines.push_back(line); }
-    void ClearList() override { lines.clear(); }
-    void SetMousePointer(int) override {}
-    void ProcessMessages() override {}
-};
+using orvtest::RecordingView;
 
 std::wstring Repeat(wchar_t c, size_t n) { return std::wstring(n, c); }
 
@@ -97,7 +91,7 @@ protected:
         EXPECT_EQ(0, simclient::LiveObjects()) << simclient::LiveReport();
     }
     orvalis::LeftOut Run(const std::wstring& directory, const std::wstring& picks, const std::wstring& faults,
-                         orvalis::ListBuilder& builder, ListView& view) {
+                         orvalis::ListBuilder& builder, RecordingView& view) {
         simclient::LoadScenario(L"{\"cdo\":{\"directory\":[" + std::wstring(kBase) + directory + L"],\"picks\":" + picks +
                                 L"},\"faults\":" + faults + L"}");
         session_ = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), contract::IID_CdoSession);
@@ -108,24 +102,13 @@ protected:
     Microsoft::WRL::ComPtr<IDispatch> session_;
 };
 
-Lines OutputLines(const std::wstring& text) {
-    Lines lines;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 TEST_P(HostileInput, GivesTheListAUserWouldAccept) {
     const Row& row = GetParam();
     auto builder = std::make_unique<orvalis::ListBuilder>();
-    ListView view;
+    RecordingView view;
     orvalis::LeftOut leftOut = Run(row.directory, L"[" + row.picks + L"]", row.faults, *builder, view);
     const auto& table = builder->table();
-    EXPECT_EQ(row.output, OutputLines(orvalis::BuildListText(table)));
+    EXPECT_EQ(row.output, orvtest::ListTextLines(orvalis::BuildListText(table)));
     EXPECT_EQ(row.output.size(), view.lines.size()) << "one list box line per member";
     EXPECT_EQ(row.skipped, leftOut.skipped);
     EXPECT_EQ(row.noAddress, leftOut.noAddress);
@@ -164,7 +147,7 @@ TEST(HostileInputLarge, ListOf8001PickedTwiceFillsTheTableOnce) {
     orv::Call(session.Get(), L"Logon", {orv::Named(L"ShowDialog", orv::Variant::Bool(false)),
                                          orv::Named(L"NewSession", orv::Variant::Bool(false))});
     auto builder = std::make_unique<orvalis::ListBuilder>();
-    ListView view;
+    RecordingView view;
     orvalis::LeftOut leftOut = builder->CreateList(session.Get(), view);
     EXPECT_EQ(8001, builder->table().memberCount());
     EXPECT_EQ(8001u, view.lines.size());

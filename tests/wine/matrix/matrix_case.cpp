@@ -20,6 +20,7 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,8 +30,10 @@
 #include "error.h"
 #include "save_as_driver.h"
 #include "sim_client.h"
+#include "utf8.h"
 #include "wine_test.h"
 #include "winhelp_catcher.h"
+#include "without_cdo.h"
 
 namespace {
 
@@ -47,10 +50,7 @@ std::wstring Env(const wchar_t* name) {
 void Mark(const std::wstring& line) {
     std::wstring path = Env(L"ORVALIS_SIM_LOG");
     if (FILE* f = _wfopen(path.c_str(), L"ab")) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string bytes(n, '\0');
-        WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, bytes.data(), n, nullptr, nullptr);
-        bytes.back() = '\n';
+        std::string bytes = sim::Narrow(line) + "\n";
         fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
     }
@@ -64,10 +64,7 @@ public:
         for (auto& c : line)
             if (c == L'\r' || c == L'\n') c = L' ';
         text_ += line + L"\n";
-        int n = WideCharToMultiByte(CP_UTF8, 0, text_.c_str(), static_cast<int>(text_.size()), nullptr, 0, nullptr, nullptr);
-        std::string bytes(n, '\0');
-        WideCharToMultiByte(CP_UTF8, 0, text_.c_str(), static_cast<int>(text_.size()), bytes.data(), n, nullptr, nullptr);
-        orvtest::WriteBytes(path_, bytes);  // written whole each time: a crash keeps what came before
+        orvtest::WriteBytes(path_, sim::Narrow(text_));  // written whole each time: a crash keeps what came before
     }
 
 private:
@@ -107,16 +104,7 @@ std::vector<std::wstring> ListLines(HWND form) {
 std::vector<std::wstring> CopiedLines(HWND form) {
     orvtest::SetClipboardText(nullptr, L"");
     Press(form, L"Copy to Clipboard");
-    std::wstring text = orvtest::ClipboardText();
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return orvtest::ListTextLines(orvtest::ClipboardText());
 }
 
 bool AddInConnected() {
@@ -127,30 +115,9 @@ bool AddInConnected() {
 
 // The reset program in its own process, with the scenario of this case; its boxes are read
 // and answered with OK.
-struct ChildBoxes {
-    DWORD pid;
-    std::vector<HWND> boxes;
-};
-
-BOOL CALLBACK CollectBoxes(HWND w, LPARAM p) {
-    auto* f = reinterpret_cast<ChildBoxes*>(p);
-    DWORD pid = 0;
-    wchar_t cls[16];
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == f->pid && IsWindowVisible(w) && GetClassNameW(w, cls, 16) && wcscmp(cls, L"#32770") == 0)
-        f->boxes.push_back(w);
-    return TRUE;
-}
-
-BOOL CALLBACK CollectText(HWND w, LPARAM p) {
-    wchar_t cls[16];
-    if (GetClassNameW(w, cls, 16) && _wcsicmp(cls, L"Static") == 0) *reinterpret_cast<std::wstring*>(p) += orvtest::WindowText(w);
-    return TRUE;
-}
-
 DWORD RunReset(const std::wstring& dir, Report& report) {
     SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", (dir + L"\\faults.json").c_str());
-    std::wstring cmd = L"\"" + orvtest::BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
+    std::wstring cmd = L"\"" + orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -163,17 +130,11 @@ DWORD RunReset(const std::wstring& dir, Report& report) {
             WaitForSingleObject(pi.hProcess, 5000);
             break;
         }
-        ChildBoxes found{pi.dwProcessId, {}};
-        EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&found));
-        for (HWND box : found.boxes) {
-            bool seen = false;
-            for (HWND a : answered) seen = seen || a == box;
-            if (seen) continue;
+        for (HWND box : desktop::DialogBoxes(pi.dwProcessId)) {
+            if (std::find(answered.begin(), answered.end(), box) != answered.end()) continue;
             answered.push_back(box);
-            std::wstring text = orvtest::WindowText(box) + L"|";
-            EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&text));
-            report.Add(L"box", text);
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+            report.Add(L"box", desktop::BoxText(box));
+            desktop::PressButton(box, IDOK);
         }
     }
     DWORD code = 0;
@@ -211,6 +172,13 @@ int Run(const std::wstring& op, const std::wstring& dir) {
     auto end = [] { Mark(L"Matrix.End"); };
 
     const bool windowOps = op != L"startup" && op != L"startup-complete" && op != L"reset";
+    const bool createList = op == L"create-list" || op == L"create-list-client";
+    // A mail client without CDO: the window loads the client's own address book instead.
+    std::unique_ptr<orvtest::WithoutCdo> withoutCdo;
+    if (op == L"create-list-client") {
+        withoutCdo = std::make_unique<orvtest::WithoutCdo>();
+        if (!withoutCdo->ok()) report.Add(L"step-failed", L"hide CDO " + withoutCdo->error());
+    }
     if (op == L"startup" || op == L"startup-complete") begin();
     step(L"startup", [] { simclient::HostStartup(); });
     if (op == L"startup" || op == L"startup-complete") end();
@@ -239,12 +207,12 @@ int Run(const std::wstring& op, const std::wstring& dir) {
         if (op == L"demand" || op == L"demand-reload") end();
     }
     if (form && op != L"demand" && op != L"demand-reload") {
-        if (op == L"create-list") begin();
+        if (createList) begin();
         Press(form, L"Create List");
         orvtest::Pump(100);
-        if (op == L"create-list") end();
+        if (createList) end();
     }
-    if (form) {
+    if (form && !createList) {
         begin();
         if (op == L"clipboard") Press(form, L"Copy to Clipboard");
         if (op == L"save") {
@@ -258,7 +226,7 @@ int Run(const std::wstring& op, const std::wstring& dir) {
         end();
     }
     orvtest::Pump(100);
-    ReportWindow(report, op == L"create-list" || op == L"clipboard" || op == L"save");
+    ReportWindow(report, createList || op == L"clipboard" || op == L"save");
     if (op == L"save") report.Add(L"saved", std::to_wstring(orvtest::FileBytes(dir + L"\\list.txt").size()));
     report.Add(L"addin", AddInConnected() ? L"connected" : L"disconnected");
     report.Add(L"answers", L"yes");
