@@ -30,6 +30,8 @@ struct Row {
     std::wstring faults;
     Lines output;            // the list text's lines, without CR LF
     int skipped, noAddress;
+    // Through CDO, or through the mail client's own address book (the same directory).
+    orvalis::AddressBook book = orvalis::AddressBook::Cdo;
 };
 
 const wchar_t kBase[] =
@@ -77,6 +79,20 @@ std::vector<Row> Rows() {
          {L"ann@example.com Ann Lee", L"bob@example.com Bob Lee"}, 2, 0},
         {"the selection's enumeration breaks off: what came before stays", L"", LR"(["ann","bob"])",
          LR"([{"object":"Enum","member":"Next","skip":1}])", {L"ann@example.com Ann Lee"}, 0, 0},
+        {"the selection's Count of the wrong type: not read, the whole selection is added", L"", LR"(["ann","bob"])",
+         LR"([{"object":"Recipients","member":"Count","returns":"wrongType"}])",
+         {L"ann@example.com Ann Lee", L"bob@example.com Bob Lee"}, 0, 0},
+        {"an entry's ID of the wrong type: not read, the entry is added",
+         LR"(,{"id":"odd","name":"Odd","type":"SMTP","address":"odd@x","answers":{"ID":{"vt":"VT_ARRAY","value":[1]}}})",
+         LR"(["odd"])", L"[]", {L"odd@x Odd"}, 0, 0},
+        {"client: the user type of the wrong type: the recipient is skipped", L"", LR"(["bob","ann"])",
+         LR"([{"object":"AddressEntry","id":"bob","member":"AddressEntryUserType","returns":"wrongType"}])",
+         {L"ann@example.com Ann Lee"}, 1, 0, orvalis::AddressBook::Client},
+        {"client: an Exchange list that gives no list object: the list is skipped", ListCounting(L"2"), LR"(["dl","bob"])",
+         LR"([{"object":"AddressEntry","id":"dl","member":"GetExchangeDistributionList","returns":"nothing"}])",
+         {L"bob@example.com Bob Lee"}, 1, 0, orvalis::AddressBook::Client},
+        {"client: the same list as it is: both members", ListCounting(L"2"), LR"(["dl"])", L"[]",
+         {L"ann@example.com Ann Lee", L"bob@example.com Bob Lee"}, 0, 0, orvalis::AddressBook::Client},
         {"unpaired surrogate and a character beyond the BMP in names",
          LR"(,{"id":"s1","type":"SMTP","address":"s1@x","answers":{"Name":{"utf16":[55296,65]}}},)"
          LR"({"id":"s2","type":"SMTP","address":"s2@x","name":"Smile \ud83d\ude00"})", LR"(["s1","s2"])", L"[]",
@@ -88,12 +104,18 @@ class HostileInput : public ::testing::TestWithParam<Row> {
 protected:
     void TearDown() override {
         session_.Reset();
+        simclient::LoadScenario(L"{}");
         EXPECT_EQ(0, simclient::LiveObjects()) << simclient::LiveReport();
     }
     orvalis::LeftOut Run(const std::wstring& directory, const std::wstring& picks, const std::wstring& faults,
-                         orvalis::ListBuilder& builder, RecordingView& view) {
+                         orvalis::AddressBook book, orvalis::ListBuilder& builder, RecordingView& view) {
         simclient::LoadScenario(L"{\"cdo\":{\"directory\":[" + std::wstring(kBase) + directory + L"],\"picks\":" + picks +
                                 L"},\"faults\":" + faults + L"}");
+        if (book == orvalis::AddressBook::Client) {
+            auto app = orv::CreateObject(contract::kOutlookProgId, IID_IDispatch);
+            session_ = orv::GetObj(static_cast<IDispatch*>(app.Get()), L"GetNamespace", {L"MAPI"});
+            return builder.CreateList(session_.Get(), view, book);
+        }
         session_ = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), contract::IID_CdoSession);
         orv::Call(session_.Get(), L"Logon", {orv::Named(L"ShowDialog", orv::Variant::Bool(false)),
                                               orv::Named(L"NewSession", orv::Variant::Bool(false))});
@@ -106,7 +128,7 @@ TEST_P(HostileInput, GivesTheListAUserWouldAccept) {
     const Row& row = GetParam();
     auto builder = std::make_unique<orvalis::ListBuilder>();
     RecordingView view;
-    orvalis::LeftOut leftOut = Run(row.directory, L"[" + row.picks + L"]", row.faults, *builder, view);
+    orvalis::LeftOut leftOut = Run(row.directory, L"[" + row.picks + L"]", row.faults, row.book, *builder, view);
     const auto& table = builder->table();
     EXPECT_EQ(row.output, orvtest::ListTextLines(orvalis::BuildListText(table)));
     EXPECT_EQ(row.output.size(), view.lines.size()) << "one list box line per member";
