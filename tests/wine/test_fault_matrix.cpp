@@ -505,7 +505,7 @@ TEST_P(FaultMatrix, EveryCallFailingOrAnsweringWronglyGivesTheDocumentedOutcome)
     for (const Case& c : cases) judge(&c, RunCase(op.name, &c), clean);
 
     g_total += figures;
-    printf("%-17s %s (%zu of %zu cases)\n", Narrow(op.name).c_str(), figures.Line().c_str(), cases.size(), all.size());
+    printf("%-19s %s (%zu of %zu cases)\n", Narrow(op.name).c_str(), figures.Line().c_str(), cases.size(), all.size());
     fflush(stdout);
     std::string details;
     for (const auto& f : faults) details += f + "\n";
