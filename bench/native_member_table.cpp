@@ -23,13 +23,14 @@ int main() {
     for (int i = 0; i < orvalis::MemberTable::kRows; ++i) {
         addresses.push_back(L"member" + std::to_wstring(i * 7919 % 100003) + L"@lists.example.org");
     }
-    const std::wstring name = L"Member Name";
+    // The names are strings the caller already holds, as "Create List" passes them.
+    const std::wstring name = L"Member Name", none;
     orvalis::MemberTable table;
     CountingList list;
     auto fillTwice = [&] {
         table.Reset();
-        for (const auto& a : addresses) table.AddListEntry(name, L"", L"", a, list);
-        for (const auto& a : addresses) table.AddListEntry(name, L"", L"", a, list);
+        for (const auto& a : addresses) table.AddListEntry(name, none, none, a, list);
+        for (const auto& a : addresses) table.AddListEntry(name, none, none, a, list);
     };
     std::size_t appended = 0;
     auto append = [&] {

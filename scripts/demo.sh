@@ -2,22 +2,30 @@
 # The demo: builds everything, makes a Wine prefix with the add-in and the stand-ins registered,
 # and plays the mail client through one whole run of the add-in on an address book:
 #
-#   bash scripts/demo.sh [--arch x86|x64] [scenario.json]
+#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [scenario.json]
 #
 # The scenario (default: samples/scenario.json) holds the address book's directory and what
 # the user picks in the "Select Names" dialog; see samples/README.md. --arch x64 runs the
 # 64-bit add-in in a 64-bit prefix with the 64-bit stand-ins; the default is the 32-bit one.
+# --without-cdo plays a machine without CDO (the mail client's 2007 version and later): the
+# add-in then works through the client's own address book. A 64-bit client never has CDO, so
+# --arch x64 implies it.
 set -euo pipefail
 arch=x86
+cdo=with
 while [ $# -gt 0 ]; do
   case "$1" in
+    --without-cdo) cdo=without; shift ;;
     --arch) arch=${2:-}; shift 2 || { echo "--arch needs x86 or x64" >&2; exit 2; } ;;
     --arch=*) arch=${1#--arch=}; shift ;;
     *) break ;;
   esac
 done
 case "$arch" in x86|x64) ;; *) echo "unknown architecture: $arch (x86 or x64)" >&2; exit 2 ;; esac
+[ "$arch" = x64 ] && cdo=without
 export ORVALIS_ARCH=$arch
+demo_flags=()
+[ "$cdo" = without ] && demo_flags=(--without-cdo)
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"
 scenario=$(realpath "${1:-samples/scenario.json}")
@@ -31,7 +39,7 @@ out=$ORVALIS_BUILD/demo
 [ "$arch" = x64 ] && out=$ORVALIS_BUILD/demo-x64
 rm -rf "$out"
 mkdir -p "$out"
-export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$scenario
+export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$scenario ORVALIS_DEMO_FLAGS="${demo_flags[*]:-}"
 
 winpath() { echo "Z:${1//\//\\}"; }
 export ORVALIS_SIM_SCENARIO=$(winpath "$scenario")
@@ -47,7 +55,7 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   save="Z:${ORVALIS_OUT//\//\\}\\subscribers.txt"
   shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
   # To a file, not a pipe: the virtual desktop outlives the program and would hold a pipe open.
-  timeout 120 wine "$ORVALIS_BIN/sim/demo/OrvalisDemo.exe" "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || true
+  timeout 120 wine "$ORVALIS_BIN/sim/demo/OrvalisDemo.exe" $ORVALIS_DEMO_FLAGS "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || true
   wineserver -k || true
   tr -d "\r" <"$ORVALIS_OUT/run.log" | grep -v "^wine: Read access denied" || true
 '

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything, runs the native tests, then the whole Wine suite twice: the 32-bit builds
-# in a fresh 32-bit prefix, the 64-bit builds in a fresh 64-bit prefix, each under Xvfb. Ends
-# with one line adding up every test case of the three runs: "N passed, M failed".
+# Builds everything, runs the native tests and the fuzz targets (a fixed number of runs each),
+# then the whole Wine suite twice: the 32-bit builds in a fresh 32-bit prefix, the 64-bit
+# builds in a fresh 64-bit prefix, each under Xvfb. Ends with one line adding up every test
+# case of all the runs, each fuzz target counting as one: "N passed, M failed".
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"
@@ -11,6 +12,8 @@ suites=(native windows windows-x64)
 for s in "${suites[@]}"; do rm -rf "$ORVALIS_BUILD/$s/test-results"; done
 status=0
 ctest --test-dir "$ORVALIS_BUILD/native" --output-on-failure -j "$(nproc)" || status=1
+# Each fuzz target, a fixed number of runs against its reference; one case each.
+bash scripts/fuzz.sh --ci || status=1
 
 cleanup() {
   for arch in x86 x64; do (export ORVALIS_ARCH=$arch; source scripts/wine-env.sh; wineserver -k 2>/dev/null || true); done
@@ -43,6 +46,15 @@ for s in "${suites[@]}"; do
   echo "$s: $passed passed, $failed failed, $skipped skipped"
   total_passed=$((total_passed + passed)); total_failed=$((total_failed + failed)); total_skipped=$((total_skipped + skipped))
 done
+passed=0; failed=0
+for result in "$ORVALIS_BUILD"/fuzz/results/*; do
+  case $result in
+    *.passed) passed=$((passed + 1)) ;;
+    *.failed) failed=$((failed + 1)) ;;
+  esac
+done
+echo "fuzz: $passed passed, $failed failed"
+total_passed=$((total_passed + passed)); total_failed=$((total_failed + failed))
 # A program that crashed or never wrote its results counts as one failure.
 [ $status -ne 0 ] && [ $total_failed -eq 0 ] && total_failed=1
 if [ $total_skipped -gt 0 ]; then

@@ -11,40 +11,31 @@ namespace {
 
 wchar_t Blanked(wchar_t c) { return IsLineBreaking(c) ? L' ' : c; }
 
-// Writes field at out, every line-breaking character as a blank; returns the end.
-wchar_t* CopySanitized(const std::wstring& field, wchar_t* out) {
-    return std::transform(field.begin(), field.end(), out, Blanked);
-}
-
-wchar_t* CopyPlain(const std::wstring& field, wchar_t* out) {
-    return std::copy(field.begin(), field.end(), out);
-}
+// Blanks every line-breaking character of the n units at at.
+void BlankInPlace(wchar_t* at, std::size_t n) { std::transform(at, at + n, at, Blanked); }
 
 }  // namespace
 
 std::wstring SanitizeField(const std::wstring& field) {
-    std::wstring clean(field.size(), L' ');
-    if (!field.empty()) CopySanitized(field, &clean[0]);
+    std::wstring clean(field);
+    if (!clean.empty()) BlankInPlace(&clean[0], clean.size());
     return clean;
 }
 
 std::wstring BuildListText(const MemberTable& table) {
-    const int count = table.memberCount();
-    std::size_t size = 0;
-    for (int row = 0; row < count; ++row) {
-        size += table.Address(row).size() + 1 + table.Name(row).size() + 2;
-    }
-    std::wstring text(size, L'\0');
-    if (size == 0) return text;
-    wchar_t* out = &text[0];
-    for (int row = 0; row < count; ++row) {
-        // Most rows hold no line-breaking character; only those few are copied one by one.
-        const auto copy = table.HasLineBreaks(row) ? CopySanitized : CopyPlain;
-        out = copy(table.Address(row), out);
-        *out++ = L' ';
-        out = copy(table.Name(row), out);
-        *out++ = L'\r';
-        *out++ = L'\n';
+    // The table keeps its rows as list lines; the text is their copy, with the few rows
+    // that hold a line-breaking character blanked afterwards.
+    const std::wstring_view lines = table.Lines();
+    std::wstring text(lines.begin(), lines.end());
+    std::size_t start = 0;
+    for (int row = 0; row < table.memberCount(); ++row) {
+        const std::size_t addressLength = table.Address(row).size();
+        const std::size_t nameLength = table.Name(row).size();
+        if (table.HasLineBreaks(row)) {
+            BlankInPlace(&text[start], addressLength);
+            BlankInPlace(&text[start + addressLength + 1], nameLength);
+        }
+        start += addressLength + 1 + nameLength + 2;
     }
     return text;
 }

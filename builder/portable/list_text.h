@@ -9,8 +9,8 @@ namespace orvalis {
 // U+0085, U+2028, U+2029) becomes one blank, so each member stays on exactly one line.
 std::wstring SanitizeField(const std::wstring& field);
 
-// The subscriber list: for each row in table order, address, " ", name, CR LF. Built in
-// one pass.
+// The subscriber list: for each row in table order, address, " ", name, CR LF, with the
+// address and the name blanked as SanitizeField does.
 std::wstring BuildListText(const MemberTable& table);
 
 }  // namespace orvalis

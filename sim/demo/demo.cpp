@@ -69,9 +69,18 @@ void ShowAddIns() {
         Say(L"  add-in \"" + a.description + L"\" (" + a.progId + L"): " + (a.connected ? L"connected" : L"disconnected"));
 }
 
-int Run(const std::wstring& savePath, const std::wstring& screenshot) {
+// "MAPI.Session" is created by its ProgID: a machine that has it says so.
+bool CdoRegistered() {
+    CLSID clsid;
+    return SUCCEEDED(CLSIDFromProgID(L"MAPI.Session", &clsid));
+}
+
+int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo) {
     desktop::WinHelpCatcher viewer;
     size_t helpShown = 0;
+    if (withoutCdo) simclient::HideCdoRegistration();
+    Say(CdoRegistered() ? L"CDO is installed: the add-in uses its address book."
+                        : L"CDO is not installed: the add-in uses the mail client's own address book.");
     Say(L"1. The mail client starts.");
     simclient::HostStartup();
     ShowHelpRequests(viewer, &helpShown);
@@ -121,20 +130,24 @@ int Run(const std::wstring& savePath, const std::wstring& screenshot) {
     Say(L"7. The mail client shuts down.");
     simclient::HostShutdown();
     ShowHelpRequests(viewer, &helpShown);
+    if (withoutCdo) simclient::RestoreCdoRegistration();
     return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // --without-cdo first: the run then plays a machine where CDO isn't installed.
+    const bool withoutCdo = argc > 1 && std::wstring(argv[1]) == L"--without-cdo";
+    if (withoutCdo) --argc, ++argv;
     if (argc < 2) {
-        fputs("usage: OrvalisDemo <save-path> [screenshot.bmp]\n", stderr);
+        fputs("usage: OrvalisDemo [--without-cdo] <save-path> [screenshot.bmp]\n", stderr);
         return 2;
     }
     OleInitialize(nullptr);
     int rc = 1;
     try {
-        rc = Run(argv[1], argc > 2 ? argv[2] : L"");
+        rc = Run(argv[1], argc > 2 ? argv[2] : L"", withoutCdo);
     } catch (const orv::Error& e) {
         Say(L"demo failed: " + e.description());
     } catch (...) {

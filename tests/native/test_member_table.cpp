@@ -121,3 +121,58 @@ TEST(MemberTable, RefusedLineLeavesTableUntouched) {
     EXPECT_EQ(L"Bob", t.Name(1));
     EXPECT_EQ(2u, list.lines.size());
 }
+
+TEST(MemberTable, AddressesSharingAHashAreTwoMembers) {
+    // Wide units overlap their neighbours in the index's hash: these two addresses of the
+    // same length hash alike, so only the comparison of the stored addresses tells them apart.
+    const std::wstring wide = std::wstring(1, static_cast<wchar_t>(0x10061)) + L"xby@x.org";
+    const std::wstring plain = L"axcy@x.org";
+    MemberTable t;
+    RecordingList list;
+    EXPECT_EQ(AddOutcome::Added, AddSmtp(t, L"Wide", wide, list));
+    EXPECT_EQ(AddOutcome::Added, AddSmtp(t, L"Plain", plain, list));
+    EXPECT_EQ(AddOutcome::Duplicate, AddSmtp(t, L"Wide again", wide, list));
+    EXPECT_EQ(AddOutcome::Duplicate, AddSmtp(t, L"Plain again", plain, list));
+    ASSERT_EQ(2, t.memberCount());
+    EXPECT_EQ(wide, t.Address(0));
+    EXPECT_EQ(plain, t.Address(1));
+}
+
+TEST(MemberTable, FullTableResetTakesAFullListOfOtherAddresses) {
+    MemberTable t;
+    RecordingList list;
+    for (int i = 0; i < MemberTable::kRows; ++i) ASSERT_EQ(AddOutcome::Added, AddSmtp(t, L"n", Numbered(i), list));
+    t.Reset();
+    EXPECT_EQ(L"", t.Address(0));
+    EXPECT_EQ(L"", t.Lines());
+    // Shifted by half a table: the first half was in the old list, the second half is new.
+    for (int i = 0; i < MemberTable::kRows; ++i)
+        ASSERT_EQ(AddOutcome::Added, AddSmtp(t, L"n", Numbered(i + 4000), list)) << i;
+    for (int i = 0; i < MemberTable::kRows; ++i)
+        ASSERT_EQ(AddOutcome::Duplicate, AddSmtp(t, L"n", Numbered(i + 4000), list)) << i;
+    EXPECT_EQ(AddOutcome::TableFull, AddSmtp(t, L"n", Numbered(0), list));
+    EXPECT_EQ(Numbered(4000), t.Address(0));
+    EXPECT_EQ(Numbered(12000), t.Address(8000));
+    EXPECT_EQ(2u * MemberTable::kRows, list.lines.size());
+}
+
+TEST(MemberTable, RowsReadBackAfterTheStorageGrows) {
+    MemberTable t;
+    RecordingList list;
+    RefusingList refusing;
+    ASSERT_EQ(AddOutcome::Added, t.AddListEntry(L"Ann", L"Ann", L"Lee", L"ann@x.org", list));
+    const std::wstring huge(100000, L'h');
+    // Refused after the storage has grown for it: nothing of it is kept.
+    EXPECT_THROW(t.AddListEntry(huge, L"", L"", huge + L"@x.org", refusing), std::runtime_error);
+    EXPECT_EQ(L"ann@x.org Ann Lee\r\n", t.Lines());
+    ASSERT_EQ(AddOutcome::Added, t.AddListEntry(huge, L"", L"", huge + L"@x.org", list));
+    ASSERT_EQ(AddOutcome::Added, t.AddListEntry(L"Bob", L"", L"Roe", L"bob@x.org", list));
+    ASSERT_EQ(3, t.memberCount());
+    EXPECT_EQ(L"ann@x.org", t.Address(0));
+    EXPECT_EQ(L"Ann Lee", t.Name(0));
+    EXPECT_EQ(huge + L"@x.org", t.Address(1));
+    EXPECT_EQ(huge, t.Name(1));
+    EXPECT_EQ(L" Roe", t.Name(2));
+    EXPECT_EQ(L"ann@x.org Ann Lee\r\n" + huge + L"@x.org " + huge + L"\r\nbob@x.org  Roe\r\n", t.Lines());
+    EXPECT_EQ(huge + L" (" + huge + L"@x.org)", list.lines[1]);
+}

@@ -7,6 +7,7 @@
 #include "dispatch.h"
 #include "host_contract.h"
 #include "sim_client.h"
+#include "wine_test.h"
 
 namespace {
 
@@ -21,14 +22,7 @@ const wchar_t kScenario[] = LR"J({"cdo":{"directory":[
  {"id":"dl","name":"Team","type":"EX","members":["ann","bob"]}],
  "picks":[["dl","ann"],"cancel",[]]}})J";
 
-HRESULT FailureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const orv::Error& e) {
-        return e.hr();
-    }
-    return S_OK;
-}
+using orvtest::FailureOf;
 
 class CdoStandIn : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include "create_list.h"
 #include "dispatch.h"
 #include "host_contract.h"
+#include "member_lines.h"
 #include "recording_view.h"
 #include "sim_client.h"
 
@@ -58,20 +59,8 @@ protected:
         view_ = RecordingView{};
         return builder_->CreateList(session_.Get(), view_);
     }
-    // Each member as "list line => address|name".
-    Lines Members() const {
-        Lines out;
-        const auto& t = builder_->table();
-        for (int i = 0; i < t.memberCount(); ++i)
-            out.push_back((i < static_cast<int>(view_.lines.size()) ? view_.lines[i] : L"?") + L" => " + t.Address(i) + L"|" + t.Name(i));
-        if (view_.lines.size() != out.size()) out.push_back(L"lines: " + std::to_wstring(view_.lines.size()));
-        return out;
-    }
-    Lines Addresses() const {
-        Lines out;
-        for (int i = 0; i < builder_->table().memberCount(); ++i) out.push_back(builder_->table().Address(i));
-        return out;
-    }
+    Lines Members() const { return orvtest::MemberLines(builder_->table(), view_.lines); }
+    Lines Addresses() const { return orvtest::Addresses(builder_->table()); }
 
     std::unique_ptr<orvalis::ListBuilder> builder_ = std::make_unique<orvalis::ListBuilder>();
     orv::ComPtr<IDispatch> session_;

@@ -1,6 +1,9 @@
 // The demo, run as the README runs it, on the bundled sample: it must keep working.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <ole2.h>
+
 #include <string>
 
 #include "clipboard_files.h"
@@ -42,23 +45,40 @@ int LineHeight() {
     return tm.tmHeight;
 }
 
-// One run of the demo for the whole program: what it saved and the screenshot it took.
+// One whole run of the demo on the bundled sample, in its own scratch folder: its exit code,
+// the list it saved and the screenshot it took.
+struct DemoRun {
+    DWORD exitCode = 0;
+    std::string savedList;
+    desktop::Picture screenshot;
+};
+
+DemoRun RunDemo(const std::wstring& folder, const std::wstring& flags = L"") {
+    std::wstring dir = orvtest::ScratchDir(folder);
+    std::wstring saved = dir + L"\\subscribers.txt";
+    std::wstring shot = dir + L"\\window.bmp";
+    // The child finds the address book and the host's state through its environment.
+    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", orvtest::SourcePath(L"samples\\scenario.json").c_str());
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", (dir + L"\\host-state.json").c_str());
+    DemoRun run;
+    run.exitCode = orvtest::RunProcess(L"\"" + orvtest::BuildPath(L"sim\\demo\\OrvalisDemo.exe") + L"\" " + flags + L"\"" +
+                                           saved + L"\" \"" + shot + L"\"",
+                                       90000);
+    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", nullptr);
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", nullptr);
+    run.savedList = orvtest::FileBytes(saved);
+    run.screenshot = desktop::ReadBitmap(shot);
+    return run;
+}
+
+// One run for the whole program: the tests below look at it from different sides.
 class Demo : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::wstring dir = orvtest::ScratchDir(L"demo");
-        std::wstring saved = dir + L"\\subscribers.txt";
-        std::wstring shot = dir + L"\\window.bmp";
-        // The child finds the address book and the host's state through its environment.
-        SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", orvtest::SourcePath(L"samples\\scenario.json").c_str());
-        SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", (dir + L"\\host-state.json").c_str());
-        exitCode = orvtest::RunProcess(L"\"" + orvtest::BuildPath(L"sim\\demo\\OrvalisDemo.exe") + L"\" \"" + saved +
-                                           L"\" \"" + shot + L"\"",
-                                       90000);
-        SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", nullptr);
-        SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", nullptr);
-        savedList = orvtest::FileBytes(saved);
-        screenshot = desktop::ReadBitmap(shot);
+        DemoRun run = RunDemo(L"demo");
+        exitCode = run.exitCode;
+        savedList = run.savedList;
+        screenshot = run.screenshot;
     }
     static inline DWORD exitCode = 0;
     static inline std::string savedList;
@@ -76,6 +96,17 @@ TEST_F(Demo, WholeRunOnTheSampleSavesTheSubscriberList) {
         "omar@example.org Omar Haddad\r\n"
         "mei.chen@example.com Mei Chen\r\n",
         savedList);
+}
+
+// Without CDO the same run goes through the mail client's own address book, and saves the
+// same bytes.
+TEST_F(Demo, WithoutCdoTheSameListIsSaved) {
+    DemoRun run = RunDemo(L"demo-without-cdo", L"--without-cdo ");
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_FALSE(savedList.empty());
+    EXPECT_EQ(savedList, run.savedList);
+    CLSID clsid;
+    EXPECT_EQ(S_OK, CLSIDFromProgID(L"MAPI.Session", &clsid)) << "the demo put CDO's registration back";
 }
 
 // The screenshot the demo takes after "Create List" shows the whole window as a person sees

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "dispatch.h"
+#include "host_contract.h"
 #include "clipboard_files.h"
 #include "sim_client.h"
 #include "wine_test.h"
@@ -19,7 +20,7 @@ using orv::Variant;
 using Ptr = orv::ComPtr<IDispatch>;
 
 constexpr HRESULT kNotFound = static_cast<HRESULT>(0x8004010F);
-const IID IID_CdoSession = {0x3FA7DEA8, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+using contract::IID_CdoSession;
 const CLSID kCdoSession = {0x3FA7DEA3, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
 
 // One directory for both address books: a person, a list, an SMTP address, a contact, a
@@ -43,14 +44,7 @@ std::wstring Scenario(const std::wstring& picks = LR"(["sales","ann","bob"],"can
     return L"{\"cdo\":{\"directory\":" + std::wstring(kDirectory) + L",\"picks\":[" + picks + L"]}" + more + L"}";
 }
 
-HRESULT FailureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const orv::Error& e) {
-        return e.hr();
-    }
-    return S_OK;
-}
+using orvtest::FailureOf;
 
 std::wstring DescriptionOf(const std::function<void()>& f) {
     try {

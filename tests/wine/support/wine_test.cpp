@@ -1,5 +1,6 @@
 #include "wine_test.h"
 
+#include "error.h"
 #include "sim_client.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,15 @@ DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return code;
+}
+
+HRESULT FailureOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const orv::Error& e) {
+        return e.hr();
+    }
+    return S_OK;
 }
 
 }  // namespace orvtest

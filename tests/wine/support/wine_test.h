@@ -2,6 +2,7 @@
 // Helpers shared by the Wine tests.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,5 +63,8 @@ bool OnWine();
 
 // Starts a program and waits for it (with a timeout); returns its exit code, or -1 on timeout.
 DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+
+// The HRESULT of the orv::Error that f throws; S_OK when it throws none.
+HRESULT FailureOf(const std::function<void()>& f);
 
 }  // namespace orvtest

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and prints every ratio they measure, in one run: the native ones
+# from the optimised preset without sanitizers (their numbers are about the code as it
+# ships), then "Create List" under Wine in a fresh prefix with the stand-ins registered.
+# The ratios are for reading, not a pass or fail; the script fails only when a benchmark
+# can't be built or doesn't run.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+cd "$ORVALIS_ROOT"
+bash scripts/install-deps.sh
+
+native=$ORVALIS_BUILD/native-release
+cmake --preset native-release -B "$native" >/dev/null
+cmake --build "$native" -j "$(nproc)" --target bench_native_member_table bench_native_list_text >/dev/null
+for preset in windows windows-x64; do
+  cmake --preset "$preset" -B "$ORVALIS_BUILD/$preset" >/dev/null
+  cmake --build "$ORVALIS_BUILD/$preset" -j "$(nproc)" --target bench_wine_create_list OrvalisSim >/dev/null
+done
+
+echo "== native (g++ -O2, no sanitizers)"
+"$native/bench/bench_native_member_table"
+"$native/bench/bench_native_list_text"
+
+cleanup() {
+  for arch in x86 x64; do (export ORVALIS_ARCH=$arch; source scripts/wine-env.sh; wineserver -k 2>/dev/null || true); done
+}
+trap cleanup EXIT
+for arch in x86 x64; do
+  echo "== Wine, the $([ $arch = x64 ] && echo 64 || echo 32)-bit build"
+  ORVALIS_ARCH=$arch xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
+    set -e
+    source scripts/wine-env.sh
+    bash scripts/prepare-prefix.sh
+    wine "$ORVALIS_BIN/bench/bench_wine_create_list.exe" | tr -d "\r"
+    wineserver -k
+  '
+done
