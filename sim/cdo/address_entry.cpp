@@ -22,7 +22,7 @@ std::wstring EntryIdText(const std::wstring& id) {
 class FieldObject : public Object {
 public:
     FieldObject(const std::wstring& entryId, const Property& p) : Object(L"Field", entryId), property_(p) {
-        Value(L"ID", [this] { return Variant::I4(static_cast<int32_t>(property_.tag)); });
+        Value(L"ID", [this] { return property_.hasId ? property_.id : Variant::I4(static_cast<int32_t>(property_.tag)); });
         Value(L"Value", [this] { return property_.value; });
         Value(L"Type", [this] { return Variant::I2(static_cast<int16_t>(property_.value.vt())); });
         Value(L"Name", [] { return Variant::Str(L""); });
@@ -60,7 +60,10 @@ private:
 class AddressEntries : public Object {
 public:
     explicit AddressEntries(std::wstring listId) : Object(L"AddressEntries", listId), listId_(std::move(listId)) {
-        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(List().members.size())); });
+        Value(L"Count", [this] {
+            const DirectoryEntry& list = List();
+            return list.Answer(L"Count", Variant::I4(static_cast<int32_t>(list.members.size())));
+        });
         Member(L"Item", {L"Index"}, [this](const CallArgs& args) {
             long i = IndexArg(args);
             const DirectoryEntry& list = List();
@@ -94,11 +97,11 @@ private:
 class AddressEntry : public Object {
 public:
     explicit AddressEntry(EntryRef e) : Object(L"AddressEntry", e->id), entry_(std::move(e)) {
-        Value(L"Name", [this] { return Variant::Str(entry_->name); });
-        Value(L"Address", [this] { return Variant::Str(entry_->address); });
-        Value(L"Type", [this] { return Variant::Str(entry_->type); });
-        Value(L"DisplayType", [this] { return Variant::I4(entry_->displayType); });
-        Value(L"ID", [this] { return Variant::Str(EntryIdText(entry_->id)); });
+        Value(L"Name", [this] { return entry_->Answer(L"Name", Variant::Str(entry_->name)); });
+        Value(L"Address", [this] { return entry_->Answer(L"Address", Variant::Str(entry_->address)); });
+        Value(L"Type", [this] { return entry_->Answer(L"Type", Variant::Str(entry_->type)); });
+        Value(L"DisplayType", [this] { return entry_->Answer(L"DisplayType", Variant::I4(entry_->displayType)); });
+        Value(L"ID", [this] { return entry_->Answer(L"ID", Variant::Str(EntryIdText(entry_->id))); });
         Value(L"Fields", [this] { return Hand(new Fields(entry_)); });
         Value(L"Members", [this]() -> Variant {
             if (!entry_->isList) FailWith(kNoSupport);

@@ -48,25 +48,26 @@ ULONG ParseTag(const nlohmann::json& tag, const std::string& path) {
 }
 
 orv::Variant ParseValue(const nlohmann::json& v, const std::string& path) {
-    if (v.is_null()) return orv::Variant();
-    if (v.is_boolean()) return orv::Variant::Bool(v.get<bool>());
-    if (v.is_number_integer() || v.is_number_unsigned()) return orv::Variant::I4(static_cast<int32_t>(v.get<long long>()));
-    if (v.is_string()) return orv::Variant::Str(Widen(v.get<std::string>()));
-    throw DataError(path, std::string("expected a string, a whole number, true, false or null, not ") + KindName(v));
+    try {
+        return TypedValue(v);
+    } catch (const std::invalid_argument& e) {
+        throw DataError(path, e.what());
+    }
 }
 
-void SetField(std::vector<Property>& fields, ULONG tag, orv::Variant value) {
+void SetField(std::vector<Property>& fields, Property field) {
     for (Property& p : fields)
-        if (p.tag == tag) {
-            p.value = std::move(value);
+        if (p.tag == field.tag) {
+            p = std::move(field);
             return;
         }
-    fields.push_back(Property{tag, std::move(value)});
+    fields.push_back(std::move(field));
 }
 
 DirectoryEntry ParseEntry(const nlohmann::json& j, const std::string& path) {
     ExpectObject(j, path);
-    OnlyKeys(j, path, {"id", "name", "type", "address", "displayType", "members", "fields", "userType", "primarySmtpAddress"});
+    OnlyKeys(j, path, {"id", "name", "type", "address", "displayType", "members", "fields", "userType", "primarySmtpAddress",
+                      "answers"});
     DirectoryEntry e;
     if (!j.contains("id")) throw DataError(path, "an entry needs an id");
     e.id = Widen(StringValue(j["id"], Member(path, "id")));
@@ -88,21 +89,36 @@ DirectoryEntry ParseEntry(const nlohmann::json& j, const std::string& path) {
 
     // Every entry carries the basic properties, as the address book's own entries do; the
     // scenario's fields follow, and one with the same tag takes its place instead.
-    e.fields.push_back(Property{PR_DISPLAY_NAME, orv::Variant::Str(e.name)});
-    e.fields.push_back(Property{PR_ADDRTYPE, orv::Variant::Str(e.type)});
-    e.fields.push_back(Property{PR_EMAIL_ADDRESS, orv::Variant::Str(e.address)});
-    e.fields.push_back(Property{PR_DISPLAY_TYPE, orv::Variant::I4(e.displayType)});
+    e.fields.push_back(Property{PR_DISPLAY_NAME, orv::Variant::Str(e.name), {}, false});
+    e.fields.push_back(Property{PR_ADDRTYPE, orv::Variant::Str(e.type), {}, false});
+    e.fields.push_back(Property{PR_EMAIL_ADDRESS, orv::Variant::Str(e.address), {}, false});
+    e.fields.push_back(Property{PR_DISPLAY_TYPE, orv::Variant::I4(e.displayType), {}, false});
+    if (j.contains("answers")) {
+        const std::string at = Member(path, "answers");
+        ExpectObject(j["answers"], at);
+        for (const auto& [member, value] : j["answers"].items()) {
+            if (member != "Name" && member != "Address" && member != "Type" && member != "DisplayType" && member != "ID" &&
+                member != "Count")
+                throw DataError(Member(at, member), "no member of an entry answers by that name");
+            e.answers[Widen(member)] = ParseValue(value, Member(at, member));
+        }
+    }
     if (j.contains("fields")) {
         const auto& f = j.at("fields");
         const std::string at = Member(path, "fields");
         if (f.is_object()) {
             for (const auto& [tag, value] : f.items())
-                SetField(e.fields, ParseTag(tag, Member(at, tag)), ParseValue(value, Member(at, tag)));
+                SetField(e.fields, Property{ParseTag(tag, Member(at, tag)), ParseValue(value, Member(at, tag)), {}, false});
         } else if (f.is_array()) {
             for (size_t i = 0; i < f.size(); ++i) {
                 const auto& pair = f[i];
-                if (!pair.is_array() || pair.size() != 2) throw DataError(Element(at, i), std::string("expected a [tag, value] pair, not ") + (pair.is_array() ? "a list of " + std::to_string(pair.size()) : KindName(pair)));
-                SetField(e.fields, ParseTag(pair[0], Element(Element(at, i), 0)), ParseValue(pair[1], Element(Element(at, i), 1)));
+                const std::string pat = Element(at, i);
+                if (!pair.is_array() || pair.size() < 2 || pair.size() > 3)
+                    throw DataError(pat, std::string("expected a [tag, value] pair or [tag, value, ID answer], not ") +
+                                             (pair.is_array() ? "a list of " + std::to_string(pair.size()) : KindName(pair)));
+                Property field{ParseTag(pair[0], Element(pat, 0)), ParseValue(pair[1], Element(pat, 1)), {}, pair.size() == 3};
+                if (field.hasId) field.id = ParseValue(pair[2], Element(pat, 2));
+                SetField(e.fields, std::move(field));
             }
         } else if (!f.is_null()) {
             throw DataError(at, std::string("expected an object or a list of [tag, value] pairs, not ") + KindName(f));
@@ -118,7 +134,10 @@ Pick ParsePick(const nlohmann::json& j, const std::string& path) {
         return p;
     }
     if (!j.is_array()) throw DataError(path, std::string("expected a list of entry ids or \"cancel\", not ") + KindName(j));
-    for (size_t i = 0; i < j.size(); ++i) p.ids.push_back(Widen(StringValue(j[i], Element(path, i))));
+    for (size_t i = 0; i < j.size(); ++i) {
+        if (j[i].is_string()) p.ids.push_back(Widen(j[i].get<std::string>()));
+        else p.strays.emplace_back(p.ids.size(), ParseValue(j[i], Element(path, i)));
+    }
     return p;
 }
 
@@ -191,7 +210,7 @@ Pick NextPick() {
     State& s = S();
     if (s.nextPick >= s.directory->picks.size()) {
         ++s.nextPick;
-        return Pick{true, {}};
+        return Pick{true, {}, {}};
     }
     return s.directory->picks[s.nextPick++];
 }

@@ -31,6 +31,8 @@ constexpr ULONG PR_DISPLAY_TYPE = 0x39000003;
 struct Property {
     ULONG tag;
     orv::Variant value;
+    orv::Variant id;  // what ID answers instead of the tag, when given (EMPTY: the tag)
+    bool hasId = false;
 };
 
 struct DirectoryEntry {
@@ -46,12 +48,23 @@ struct DirectoryEntry {
     long userType = -1;                 // its AddressEntryUserType, -1 to derive it from type and displayType
     bool hasPrimarySmtp = false;        // PrimarySmtpAddress given apart from the fields
     std::wstring primarySmtp;
+    // What members answer instead of the entry's own values ("Name", "Address", "Type",
+    // "DisplayType", "ID"; "Count" for a list's members), typed as the scenario says.
+    std::map<std::wstring, orv::Variant> answers;
+    // The answer of member, or fallback when the scenario gives none.
+    orv::Variant Answer(const std::wstring& member, orv::Variant fallback) const {
+        auto it = answers.find(member);
+        return it == answers.end() ? fallback : it->second;
+    }
 };
 
 // One answer of the address-book dialog: the entries picked, in order, or the user's cancel.
 struct Pick {
     bool cancel = false;
     std::vector<std::wstring> ids;
+    // Values that are no recipient, which the collection's enumeration yields before the
+    // entry at that position (at the end for ids.size()).
+    std::vector<std::pair<size_t, orv::Variant>> strays;
 };
 
 struct Directory {

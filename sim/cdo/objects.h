@@ -15,8 +15,9 @@ inline long IndexArg(const CallArgs& args) {
     return orv::ToLong(*index);
 }
 
-// A Recipients collection of the entries picked in one dialog, in the order picked.
-Variant NewRecipients(std::vector<EntryRef> picked);
+// A Recipients collection of the entries picked in one dialog, in the order picked; its
+// enumeration also yields the strays, each before the entry at its position.
+Variant NewRecipients(std::vector<EntryRef> picked, std::vector<std::pair<size_t, Variant>> strays = {});
 // The address entry of a directory entry.
 Variant NewAddressEntry(EntryRef entry);
 

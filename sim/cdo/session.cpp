@@ -69,7 +69,7 @@ private:
         std::vector<EntryRef> picked;
         for (const std::wstring& id : pick.ids)
             if (const DirectoryEntry* e = directory->Find(id)) picked.push_back(EntryRef{directory, e});
-        return NewRecipients(std::move(picked));
+        return NewRecipients(std::move(picked), pick.strays);
     }
 
     bool loggedOn_ = false;

@@ -133,6 +133,32 @@ std::wstring DescribeCall(const std::wstring& target, const std::wstring& member
     return line;
 }
 
+// What a call answers when a fault rule makes it answer wrongly: Nothing, or a value of
+// another type than the real answer (a number or Boolean becomes a string that is no number,
+// a string an array, an object a number).
+Variant WrongAnswer(FaultAnswer answer, const Variant& real) {
+    if (answer == FaultAnswer::Nothing) return Variant::Object(nullptr);
+    switch (real.get().vt) {
+        case VT_BSTR: {
+            Variant v;
+            VARIANT* p = v.put();
+            p->parray = orv::SafeArray::Variants(0).release();
+            p->vt = VT_ARRAY | VT_VARIANT;
+            return v;
+        }
+        case VT_DISPATCH:
+        case VT_UNKNOWN: return Variant::I4(1);
+        default: return Variant::Str(L"wrong type");
+    }
+}
+
+// The type word of Describe ("I4", "BSTR", "DISPATCH"; "NOTHING" for an empty object).
+std::wstring TypeName(const VARIANT& v) {
+    if (v.vt == VT_DISPATCH && !v.pdispVal) return L"NOTHING";
+    std::wstring text = Describe(v);
+    return text.substr(0, text.find(L' '));
+}
+
 }  // namespace
 
 HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result, EXCEPINFO* excep,
@@ -162,7 +188,8 @@ HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARI
     if (count > byParam.size()) return DISP_E_BADPARAMCOUNT;
     for (UINT k = 0; k < count; ++k) byParam[k] = &dp->rgvarg[dp->cArgs - 1 - k];
 
-    if (const FaultRule* f = MatchFault(kind_, id_, e->name)) return Excep(excep, f->hr, f->description, kind_);
+    const FaultRule* fault = MatchFault(kind_, id_, e->name);
+    if (fault && fault->answer == FaultAnswer::Fail) return Excep(excep, fault->hr, fault->description, kind_);
 
     CallArgs args(e->params, std::move(byParam));
     try {
@@ -173,6 +200,8 @@ HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARI
         }
         if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) || !e->get) return DISP_E_MEMBERNOTFOUND;
         Variant r = e->get(args);
+        if (fault) r = WrongAnswer(fault->answer, r);
+        if (LogResults()) LogLine(L"<- " + target + L"." + e->name + L" " + TypeName(r.get()));
         if (result) *result = r.detach();
         return S_OK;
     } catch (const Failure& f) {
@@ -196,6 +225,10 @@ class Enumerator : public Unknown<IEnumVARIANT> {
 public:
     Enumerator(std::vector<Variant> items, size_t pos) : items_(std::move(items)), pos_(pos) { CountBirth(L"Enum"); }
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* out, ULONG* fetched) override {
+        if (fetched) *fetched = 0;
+        // An enumeration that breaks off half-way: {"object": "Enum", "member": "Next", "skip": k}.
+        if (const FaultRule* f = MatchFault(L"Enum", L"", L"Next"))
+            if (f->answer == FaultAnswer::Fail) return f->hr;
         ULONG n = 0;
         for (; n < celt && pos_ < items_.size(); ++n, ++pos_) {
             VariantInit(&out[n]);

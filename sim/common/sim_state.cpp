@@ -1,6 +1,7 @@
 #include "sim_state.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "data_file.h"
 
@@ -50,6 +51,11 @@ void LogLine(const std::wstring& line) {
     }
 }
 
+bool LogResults() {
+    static const bool on = EnvVar(L"ORVALIS_SIM_LOG_RESULTS") == L"1";
+    return on;
+}
+
 std::wstring LogText() { return S().log; }
 void ClearLog() { S().log.clear(); }
 
@@ -76,7 +82,7 @@ std::vector<FaultRule> ParseFaults(const nlohmann::json& faults, const std::stri
         const auto& f = faults[i];
         const std::string at = Element(path, i);
         ExpectObject(f, at);
-        OnlyKeys(f, at, {"object", "id", "member", "hresult", "description", "skip", "times"});
+        OnlyKeys(f, at, {"object", "id", "member", "hresult", "description", "skip", "times", "returns"});
         FaultRule r;
         r.kind = Widen(StringAt(f, at, "object", ""));
         r.id = Widen(StringAt(f, at, "id", ""));
@@ -103,6 +109,12 @@ std::vector<FaultRule> ParseFaults(const nlohmann::json& faults, const std::stri
         r.description = Widen(StringAt(f, at, "description", "Injected failure"));
         r.skip = IntegerAt(f, at, "skip", 0);
         r.times = IntegerAt(f, at, "times", -1);
+        // A rule can make the call answer wrongly instead of failing.
+        const std::string answer = StringAt(f, at, "returns", "failure");
+        if (answer == "nothing") r.answer = FaultAnswer::Nothing;
+        else if (answer == "wrongType") r.answer = FaultAnswer::WrongType;
+        else if (answer != "failure")
+            throw DataError(Member(at, "returns"), "\"" + answer + "\" is none of failure, nothing, wrongType");
         rules.push_back(r);
     }
     return rules;
@@ -112,6 +124,60 @@ void SetFaults(std::vector<FaultRule> faults) {
     State& s = S();
     s.faults = std::move(faults);
     s.seen.assign(s.faults.size(), 0);
+}
+
+orv::Variant TypedValue(const nlohmann::json& v) {
+    using orv::Variant;
+    if (v.is_null()) return Variant();
+    if (v.is_boolean()) return Variant::Bool(v.get<bool>());
+    if (v.is_number_integer() || v.is_number_unsigned()) {
+        const double d = v.get<double>();
+        if (d >= -2147483648.0 && d <= 2147483647.0) return Variant::I4(static_cast<int32_t>(v.get<long long>()));
+        Variant r;
+        VARIANT* p = r.put();
+        p->dblVal = d;
+        p->vt = VT_R8;
+        return r;
+    }
+    if (v.is_number_float()) {
+        Variant r;
+        VARIANT* p = r.put();
+        p->dblVal = v.get<double>();
+        p->vt = VT_R8;
+        return r;
+    }
+    if (v.is_string()) return Variant::Str(Widen(v.get<std::string>()));
+    if (v.is_object() && v.contains("utf16")) {
+        std::wstring units;
+        for (const auto& u : v.at("utf16")) units.push_back(static_cast<wchar_t>(u.get<unsigned>()));
+        return Variant::Str(units);
+    }
+    if (!v.is_object() || !v.contains("vt") || !v.at("vt").is_string())
+        throw std::invalid_argument("a value is neither a string, a number, a boolean, null nor {\"vt\": ...}");
+    const std::string vt = v.at("vt").get<std::string>();
+    const nlohmann::json value = v.value("value", nlohmann::json());
+    Variant r;
+    VARIANT* p = r.put();
+    if (vt == "VT_EMPTY") return r;
+    if (vt == "VT_NULL") { p->vt = VT_NULL; return r; }
+    if (vt == "VT_DISPATCH") return Variant::Object(nullptr);
+    if (vt == "VT_BSTR") return Variant::Str(value.is_string() ? Widen(value.get<std::string>()) : std::wstring());
+    if (vt == "VT_BOOL") return Variant::Bool(value.is_boolean() && value.get<bool>());
+    if (vt == "VT_I2") { p->iVal = static_cast<SHORT>(value.is_number() ? value.get<long long>() : 0); p->vt = VT_I2; return r; }
+    if (vt == "VT_I4") { p->lVal = static_cast<LONG>(value.is_number() ? value.get<long long>() : 0); p->vt = VT_I4; return r; }
+    if (vt == "VT_R8") { p->dblVal = value.is_number() ? value.get<double>() : 0.0; p->vt = VT_R8; return r; }
+    if (vt == "VT_ARRAY") {
+        const size_t n = value.is_array() ? value.size() : 0;
+        orv::SafeArray a = orv::SafeArray::Variants(static_cast<ULONG>(n));
+        for (LONG i = 0; i < static_cast<LONG>(n); ++i) {
+            Variant item = TypedValue(value[static_cast<size_t>(i)]);
+            SafeArrayPutElement(a.get(), &i, const_cast<VARIANT*>(&item.get()));
+        }
+        p->parray = a.release();
+        p->vt = VT_ARRAY | VT_VARIANT;
+        return r;
+    }
+    throw std::invalid_argument("unknown vt \"" + vt + "\"");
 }
 
 void CountBirth(const std::wstring& kind) { ++S().live[kind]; }

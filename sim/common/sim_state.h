@@ -10,8 +10,16 @@
 #include <nlohmann/json.hpp>
 
 #include "utf8.h"
+#include "variant.h"
 
 namespace sim {
+
+// How a matched call goes wrong: it fails, or it runs and answers wrongly.
+enum class FaultAnswer {
+    Fail,       // the call fails with hr and description
+    Nothing,    // the call answers an empty object reference (Nothing)
+    WrongType,  // the call answers a value of another type than it should
+};
 
 struct FaultRule {
     std::wstring kind;    // object kind, "" for any
@@ -21,9 +29,13 @@ struct FaultRule {
     std::wstring description;
     int skip = 0;    // calls that pass before the first failure
     int times = -1;  // failures in all, -1 for every call after skip
+    FaultAnswer answer = FaultAnswer::Fail;
 };
 
 void LogLine(const std::wstring& line);
+// True when the log also gets the type of every answer ("<- Kind[id].Member I4"): set by
+// ORVALIS_SIM_LOG_RESULTS=1, for tools that need to know what each call returns.
+bool LogResults();
 std::wstring LogText();
 void ClearLog();
 
@@ -38,6 +50,13 @@ void CountDeath(const std::wstring& kind);
 long LiveObjects(const std::wstring& kind);  // "" for all kinds
 std::map<std::wstring, long> LiveByKind();
 
+// A value of a data file as the stand-ins answer it: a string (BSTR), an integer (I4, or R8
+// beyond 32 bits), a number with a fraction (R8), a Boolean, null (EMPTY); or an explicit
+// {"vt": "VT_EMPTY" | "VT_NULL" | "VT_I2" | "VT_I4" | "VT_R8" | "VT_BOOL" | "VT_BSTR" |
+// "VT_ARRAY" | "VT_DISPATCH", "value": ...} (an array holds typed values; VT_DISPATCH is
+// Nothing), or {"utf16": [code units]} for a string that UTF-8 can't carry, such as an
+// unpaired surrogate. Throws std::invalid_argument for anything else.
+orv::Variant TypedValue(const nlohmann::json& value);
 
 // The scenario: an object with optional "cdo", "host" and "faults" members. Each part
 // registers the member it reads: check throws DataError (data_file.h) for anything in that

@@ -327,6 +327,108 @@ TEST_F(AddinTest, ObjectOutlivesTheHostsReleaseInsideItsOwnOperation) {
     }
 }
 
+// The host calling in orders it shouldn't: each operation still succeeds, nothing escapes,
+// and exactly the documented calls reach the host and CDO.
+enum class Step {
+    HostStartup,     // the host lists the object and connects it in mode 1
+    HostDemand,      // the same in mode 0
+    Startup,         // OnConnection(mode 1) straight from the host, without listing anew
+    Demand,          // OnConnection(mode 0), likewise
+    StartupComplete,
+    Disconnect,
+    Shutdown,
+    HostLetsGo,      // only the host holds the object from here on
+    CloseWindow,     // the user closes the list builder
+};
+
+enum class WindowState { NotLoaded, Hidden, Shown };
+
+TEST_F(AddinTest, OddCallOrdersSucceedAndLetGoOfEverything) {
+    const std::wstring a = L"AddIn[Orvalis.UnitUnderTest].", off = L"COMAddIn[Orvalis.UnitUnderTest].Connect() = BOOL False";
+    const std::wstring logon = L"Session.Logon(ShowDialog:=BOOL False, NewSession:=BOOL False)", logoff = L"Session.Logoff()";
+    const std::wstring button = L"Controls[Standard].Add(I4 1)", item = L"Controls[10].Add(Type:=I4 1)";
+    const struct {
+        const wchar_t* label;
+        std::vector<Step> steps;
+        std::vector<std::wstring> calls;  // the host's calls to us, and ours that change something
+        size_t helps;
+        int held;
+        bool hostApp;
+        WindowState window;
+    } rows[] = {
+        {L"a disconnection and a shutdown before any connection", {Step::Disconnect, Step::Shutdown}, {}, 0, 0, false,
+         WindowState::NotLoaded},
+        {L"two start-up connections: the second finds the button and keeps the fields",
+         {Step::HostStartup, Step::Startup}, {a + L"OnConnection(mode 1)", logon, button, item}, 2, 4, true, WindowState::Hidden},
+        {L"shutdown twice: the second has no window to unload",
+         {Step::HostDemand, Step::Shutdown, Step::Shutdown},
+         {a + L"OnConnection(mode 0)", logon, logoff, off, a + L"OnDisconnection(mode 1)"}, 0, 0, false, WindowState::NotLoaded},
+        {L"a demand connection after shutdown loads the window anew",
+         {Step::HostDemand, Step::Shutdown, Step::Demand},
+         {a + L"OnConnection(mode 0)", logon, logoff, off, a + L"OnDisconnection(mode 1)", logon}, 0, 0, false, WindowState::Shown},
+        {L"a start-up connection after shutdown installs nothing more",
+         {Step::HostStartup, Step::StartupComplete, Step::Shutdown, Step::Startup},
+         // The unload step's switch-off of an add-in that is off already: the host does nothing.
+         {a + L"OnConnection(mode 1)", logon, button, item, off, a + L"OnDisconnection(mode 1)", logoff, off, logon}, 2, 0, true,
+         WindowState::Hidden},
+        {L"the host lets go of the object inside the window's unload",
+         {Step::HostDemand, Step::HostLetsGo, Step::CloseWindow},
+         {a + L"OnConnection(mode 0)", logon, logoff, off, a + L"OnDisconnection(mode 1)"}, 0, 0, false, WindowState::NotLoaded},
+    };
+    auto app = orv::CreateObject(L"Outlook.Application", IID_IDispatch);
+    IDispatch* application = static_cast<IDispatch*>(app.Get());
+    for (const auto& row : rows) {
+        Load(L"");
+        const size_t helpBefore = help_.Requests().size();
+        IDTExtensibility2* object = addin_.Get();
+        for (Step step : row.steps) {
+            HRESULT hr = S_OK;
+            switch (step) {
+                case Step::HostStartup: hr = Connect(1); break;
+                case Step::HostDemand: hr = Connect(0); break;
+                case Step::Startup: hr = object->OnConnection(application, ext_cm_Startup, nullptr, &custom_); break;
+                case Step::Demand: hr = object->OnConnection(application, ext_cm_AfterStartup, nullptr, &custom_); break;
+                case Step::StartupComplete: hr = object->OnStartupComplete(&custom_); break;
+                case Step::Disconnect: hr = object->OnDisconnection(ext_dm_HostShutdown, &custom_); break;
+                case Step::Shutdown: hr = object->OnBeginShutdown(&custom_); break;
+                case Step::HostLetsGo: addin_.Reset(); break;
+                case Step::CloseWindow:
+                    SendMessageW(Global::TheForm1().hWnd(), WM_CLOSE, 0, 0);
+                    orvtest::Pump(50);
+                    break;
+            }
+            EXPECT_EQ(S_OK, hr) << row.label << ", step " << static_cast<int>(step);
+        }
+        std::vector<std::wstring> calls;
+        for (const auto& line : LogLines(L""))
+            if (line.rfind(a, 0) == 0 || line == off || line == logon || line == logoff || line.find(L".Add(") != std::wstring::npos)
+                calls.push_back(line);
+        EXPECT_EQ(row.calls, calls) << row.label;
+        EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L" failed ")) << row.label;
+        EXPECT_EQ(row.helps, help_.Requests().size() - helpBefore) << row.label;
+        if (addin_) {
+            EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
+        } else {
+            EXPECT_EQ(0, server::ModuleLocks()) << row.label << ": the object went when the host let go";
+        }
+        EXPECT_EQ(row.hostApp, Global::hostApp() != nullptr) << row.label;
+        const WindowState window = !Global::TheForm1().IsLoaded()                         ? WindowState::NotLoaded
+                                   : IsWindowVisible(Global::TheForm1().hWnd()) ? WindowState::Shown
+                                                                                          : WindowState::Hidden;
+        EXPECT_EQ(static_cast<int>(row.window), static_cast<int>(window)) << row.label;
+
+        if (addin_) {
+            EXPECT_EQ(S_OK, addin_->OnBeginShutdown(&custom_)) << row.label;
+        }
+        EXPECT_FALSE(Global::TheForm1().IsLoaded()) << row.label;
+        for (const wchar_t* kind : {L"Explorer", L"CommandBars", L"CommandBar", L"Controls", L"Control", L"Session"})
+            EXPECT_EQ(0, simclient::LiveObjects(kind)) << row.label << ": " << testing::PrintToString(kind) << "\n"
+                                                       << simclient::LiveReport();
+        Global::EmptyHostApp();
+    }
+    EXPECT_EQ(std::vector<std::wstring>{}, dialogs_.Seen()) << "no box on any of these";
+}
+
 TEST_F(AddinTest, CallsByNameReachTheOperationsAndErrorsAreReported) {
     ASSERT_EQ(S_OK, Connect(1));
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"OnDisconnection"), const_cast<LPOLESTR>(L"RemoveMode")};

@@ -110,13 +110,17 @@ TEST_F(CdoStandIn, RejectsABrokenScenarioNamingThePlace) {
          L"cdo.directory[0].displayType: expected a whole number, not a fractional number"},
         {LR"({"cdo":{"directory":[{"id":"dl","members":"ann"}]}})", L"cdo.directory[0].members: expected a list, not a string"},
         {LR"({"cdo":{"directory":{"id":"ann"}}})", L"cdo.directory: expected a list, not an object"},
-        {LR"({"cdo":{"directory":[{"id":"a","fields":[["PR_SURNAME"]]}]}})", L"cdo.directory[0].fields[0]: expected a [tag, value] pair, not a list of 1"},
+        {LR"({"cdo":{"directory":[{"id":"a","fields":[["PR_SURNAME"]]}]}})", L"cdo.directory[0].fields[0]: expected a [tag, value] pair or [tag, value, ID answer], not a list of 1"},
         {LR"({"cdo":{"directory":[{"id":"a","fields":[["PR_SURNAME",["Lee"]]]}]}})",
-         L"cdo.directory[0].fields[0][1]: expected a string, a whole number, true, false or null, not a list"},
+         L"cdo.directory[0].fields[0][1]: a value is neither a string, a number, a boolean, null nor {\"vt\": ...}"},
         {LR"({"cdo":{"directory":[{"id":"a","fields":"PR_SURNAME"}]}})",
          L"cdo.directory[0].fields: expected an object or a list of [tag, value] pairs, not a string"},
         {LR"({"cdo":{"picks":["all"]}})", LR"(cdo.picks[0]: expected a list of entry ids or "cancel", not a string)"},
-        {LR"({"cdo":{"picks":[[7]]}})", L"cdo.picks[0][0]: expected a string, not a number"},
+        {LR"({"cdo":{"picks":[[{"vt":"VT_BOGUS"}]]}})", L"cdo.picks[0][0]: unknown vt \"VT_BOGUS\""},
+        {LR"({"cdo":{"directory":[{"id":"a","answers":{"Nmae":"x"}}]}})",
+         L"cdo.directory[0].answers.Nmae: no member of an entry answers by that name"},
+        {LR"({"faults":[{"member":"Name","returns":"garbage"}]})",
+         LR"(faults[0].returns: "garbage" is none of failure, nothing, wrongType)"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(r.scenario)));

@@ -8,11 +8,13 @@
 #include "dispatch.h"
 #include "host_contract.h"
 #include "member_lines.h"
+#include "recording_view.h"
 #include "sim_client.h"
 
 namespace {
 
 using orvalis::LeftOut;
+using orvtest::RecordingView;
 using Lines = std::vector<std::wstring>;
 using contract::IID_CdoSession;
 
@@ -36,18 +38,6 @@ const wchar_t kDirectory[] = LR"J([
 std::wstring Scenario(const std::wstring& picks, const std::wstring& faults = L"[]", const wchar_t* dir = kDirectory) {
     return L"{\"cdo\":{\"directory\":" + std::wstring(dir) + L",\"picks\":" + picks + L"},\"faults\":" + faults + L"}";
 }
-
-// Records what "Create List" does to the window.
-struct RecordingView : orvalis::BuilderView {
-    Lines lines, events;
-    void AddLine(const std::wstring& line) override { lines.push_back(line); }
-    void ClearList() override {
-        lines.clear();
-        events.push_back(simclient::Log().find(L"AddressBook") == std::wstring::npos ? L"clear" : L"clear late");
-    }
-    void SetMousePointer(int p) override { events.push_back(L"pointer " + std::to_wstring(p)); }
-    void ProcessMessages() override { events.push_back(L"process, " + std::to_wstring(lines.size()) + L" lines"); }
-};
 
 class CreateList : public ::testing::Test {
 protected:

@@ -14,6 +14,7 @@
 #include "clipboard_files.h"
 #include "list_text.h"
 #include "member_lines.h"
+#include "recording_view.h"
 #include "sim_client.h"
 #include "wine_test.h"
 #include "without_cdo.h"
@@ -22,6 +23,7 @@ namespace {
 
 using orvalis::AddressBook;
 using orvalis::LeftOut;
+using orvtest::RecordingView;
 using Lines = std::vector<std::wstring>;
 using Ptr = orv::ComPtr<IDispatch>;
 
@@ -43,14 +45,6 @@ const wchar_t kDirectory[] = LR"J([
 std::wstring Scenario(const std::wstring& picks, const std::wstring& faults = L"[]") {
     return L"{\"cdo\":{\"directory\":" + std::wstring(kDirectory) + L",\"picks\":" + picks + L"},\"faults\":" + faults + L"}";
 }
-
-struct RecordingView : orvalis::BuilderView {
-    Lines lines, events;
-    void AddLine(const std::wstring& line) override { lines.push_back(line); }
-    void ClearList() override { lines.clear(), events.push_back(L"clear"); }
-    void SetMousePointer(int p) override { events.push_back(L"pointer " + std::to_wstring(p)); }
-    void ProcessMessages() override { events.push_back(L"process"); }
-};
 
 Ptr ClientNamespace() {
     Ptr app = orv::QueryAs<IDispatch>(orv::CreateObject(contract::kOutlookProgId).Get(), IID_IDispatch);
@@ -110,7 +104,7 @@ TEST_F(ClientCreateList, TurnsEachKindOfPickIntoMembers) {
         LeftOut leftOut = Run(Scenario(c.picks));
         EXPECT_EQ(c.members, Members());
         EXPECT_EQ(c.leftOut, Text(leftOut));
-        EXPECT_EQ((Lines{L"clear", L"process", L"pointer 11", L"pointer 0"}), view_.events);
+        EXPECT_EQ((Lines{L"clear", L"process, 0 lines", L"pointer 11", L"pointer 0"}), view_.events);
     }
 }
 

@@ -16,6 +16,17 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
     std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
 }
 
+std::vector<std::wstring> ListTextLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
 std::wstring FileText(const std::wstring& path) { return sim::Widen(FileBytes(path)); }
 
 std::vector<std::wstring> FilesIn(const std::wstring& dir) {

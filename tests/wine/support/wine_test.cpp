@@ -152,13 +152,3 @@ HRESULT FailureOf(const std::function<void()>& f) {
 }
 
 }  // namespace orvtest
-
-// Every Wine test program runs in a single-threaded apartment, as the add-in does in its host.
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    OleInitialize(nullptr);
-    simclient::RestoreCdoRegistration();
-    int result = RUN_ALL_TESTS();
-    OleUninitialize();
-    return result;
-}

@@ -1,0 +1,14 @@
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include "sim_client.h"
+
+// Every Wine test program runs in a single-threaded apartment, as the add-in does in its host.
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    OleInitialize(nullptr);
+    simclient::RestoreCdoRegistration();
+    int result = RUN_ALL_TESTS();
+    OleUninitialize();
+    return result;
+}
