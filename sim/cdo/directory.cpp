@@ -36,14 +36,9 @@ ULONG ParseTag(const nlohmann::json& tag, const std::string& path) {
     std::string text = StringValue(tag, path);
     auto named = NamedTags().find(text);
     if (named != NamedTags().end()) return named->second;
-    size_t used = 0;
     unsigned long value = 0;
-    try {
-        value = std::stoul(text, &used, 0);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size()) throw DataError(path, "\"" + text + "\" is neither a property tag's number nor one of its names");
+    if (!WholeNumberText(text, &value))
+        throw DataError(path, "\"" + text + "\" is neither a property tag's number nor one of its names");
     return static_cast<ULONG>(value);
 }
 

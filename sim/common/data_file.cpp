@@ -104,6 +104,16 @@ std::string StringValue(const json& value, const std::string& path) {
     return value.get<std::string>();
 }
 
+bool WholeNumberText(const std::string& text, unsigned long* value) {
+    size_t used = 0;
+    try {
+        *value = std::stoul(text, &used, 0);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return used != 0 && used == text.size();
+}
+
 long IntegerValue(const json& value, const std::string& path) {
     if (value.is_number_unsigned()) {
         if (value.get<unsigned long long>() > static_cast<unsigned long long>(std::numeric_limits<long>::max()))

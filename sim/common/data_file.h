@@ -51,6 +51,8 @@ void ExpectObject(const nlohmann::json& value, const std::string& path);
 void ExpectArray(const nlohmann::json& value, const std::string& path);
 std::string StringValue(const nlohmann::json& value, const std::string& path);
 long IntegerValue(const nlohmann::json& value, const std::string& path);
+// True when the whole text is one unsigned number, decimal or 0x hexadecimal, stored in *value.
+bool WholeNumberText(const std::string& text, unsigned long* value);
 
 // A member of object, or fallback when it is absent; DataError when it has another kind.
 std::string StringAt(const nlohmann::json& object, const std::string& path, const char* key, const std::string& fallback);

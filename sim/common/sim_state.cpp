@@ -93,14 +93,8 @@ std::vector<FaultRule> ParseFaults(const nlohmann::json& faults, const std::stri
             const std::string hat = Member(at, "hresult");
             if (h.is_string()) {
                 const std::string text = h.get<std::string>();
-                size_t used = 0;
                 unsigned long value = 0;
-                try {
-                    value = std::stoul(text, &used, 0);
-                } catch (const std::exception&) {
-                    used = 0;
-                }
-                if (used == 0 || used != text.size()) throw DataError(hat, "\"" + text + "\" is not a number");
+                if (!WholeNumberText(text, &value)) throw DataError(hat, "\"" + text + "\" is not a number");
                 r.hr = static_cast<HRESULT>(value);
             } else {
                 r.hr = static_cast<HRESULT>(IntegerValue(h, hat));
