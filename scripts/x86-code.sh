@@ -53,7 +53,9 @@ i386_interpreter() {
   for f in "$binfmt"/*; do
     [ -f "$f" ] && [ "$(head -n 1 "$f")" = enabled ] || continue
     grep -qE '^magic 7f454c4601.*0300$' "$f" || continue
-    sed -n 's/^interpreter //p' "$f"
+    interpreter=$(sed -n 's/^interpreter //p' "$f")
+    [ -x "$interpreter" ] || continue
+    echo "$interpreter"
     return 0
   done
   return 1
