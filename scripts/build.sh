@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every preset: the 32-bit and 64-bit Windows deliverables (with stand-ins and Wine
-# tests) and the native tests. The 32-bit build comes first: the 64-bit tests use its
-# ResetOrvalis.exe and stand-ins.
+# tests) and the native tests. The 32-bit build comes first: a few 64-bit tests use its add-in
+# and packages beside their own (both builds registered, or installed, on one machine).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$ORVALIS_ROOT"

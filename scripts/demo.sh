@@ -36,6 +36,10 @@ cd "$ORVALIS_ROOT"
 
 echo "Building..."
 bash scripts/build.sh >/dev/null
+if [ "$arch" = x86 ] && ! why=$(bash scripts/x86-code.sh probe); then
+  echo "The 32-bit demo can't run here: $why. bash scripts/demo.sh --arch x64 runs the 64-bit one." >&2
+  exit 1
+fi
 echo "The $([ "$arch" = x64 ] && echo 64 || echo 32)-bit add-in: $ORVALIS_BIN/addin/OrvalisAddin.dll"
 
 out=$ORVALIS_BUILD/demo
@@ -54,14 +58,14 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   set -e
   bash scripts/prepare-prefix.sh >/dev/null
   # A virtual desktop, so the window gets its title bar in the screenshot.
-  wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f >/dev/null
-  wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 800x600 /f >/dev/null
+  "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f >/dev/null
+  "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 800x600 /f >/dev/null
   wineserver -k; wineserver -w; wineserver -p
   save="Z:${ORVALIS_OUT//\//\\}\\subscribers.txt"
   shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
   # To a file, not a pipe: the virtual desktop outlives the program and would hold a pipe open.
   rc=0
-  timeout 120 wine "$ORVALIS_BIN/sim/demo/OrvalisDemo.exe" $ORVALIS_DEMO_FLAGS "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || rc=$?
+  timeout 120 "$ORVALIS_WINE" "$ORVALIS_BIN/sim/demo/OrvalisDemo.exe" $ORVALIS_DEMO_FLAGS "$save" "$shot" >"$ORVALIS_OUT/run.log" 2>&1 || rc=$?
   echo $rc >"$ORVALIS_OUT/exit-code"
   wineserver -k || true
   tr -d "\r" <"$ORVALIS_OUT/run.log" | grep -v "^wine: Read access denied" >"$ORVALIS_OUT/output.txt" || true

@@ -3,9 +3,13 @@
 # naming the file as the user did, the place and what is wrong; exit code 2; the mail client
 # never started (no step printed, nothing saved). Writes its cases as a GoogleTest-style
 # result file so scripts/test.sh counts them: bash tests/demo_input.sh [results.xml]
+# ORVALIS_ARCH=x64 runs the 64-bit demo instead of the 32-bit one.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 results=${1:-}
+arch=${ORVALIS_ARCH:-x86}
+demo_out=${ORVALIS_BUILD:-$root/build}/demo
+[ "$arch" = x64 ] && demo_out+=-x64
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -15,14 +19,14 @@ printf '{"cdo": {"directory": [{"id": "ann"}, {"id": "bob", "adress": "bob@examp
 passed=0 failed=0 cases=""
 check() {  # check <file> <expected stderr>
   local file=$1 expected=$2 out err rc=0
-  out=$(bash "$root/scripts/demo.sh" "$file" 2>"$work/err") || rc=$?
+  out=$(bash "$root/scripts/demo.sh" --arch "$arch" "$file" 2>"$work/err") || rc=$?
   err=$(cat "$work/err")
   local why=""
   [ "$rc" = 2 ] || why+="exit code $rc, not 2; "
   [ "$err" = "$expected" ] || why+="stderr \"$err\", not \"$expected\"; "
   grep -q "The mail client starts" <<<"$out" && why+="the mail client started; "
   for f in subscribers.txt window.png host-state.json; do
-    [ -e "${ORVALIS_BUILD:-$root/build}/demo/$f" ] && why+="$f was written; "
+    [ -e "$demo_out/$f" ] && why+="$f was written; "
   done
   if [ -z "$why" ]; then
     passed=$((passed + 1)); echo "ok: $file"

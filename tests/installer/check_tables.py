@@ -87,7 +87,7 @@ def expected_components(arch, scope):
     wide = 256 if arch == "x64" else 0
     rows = [("Addin", "INSTALLDIR", str(wide)),
             ("HostAddInEntry", "INSTALLDIR", str(wide | 4)),
-            ("Reset", "INSTALLDIR", "0")]  # the reset program is 32-bit in both packages
+            ("Reset", "INSTALLDIR", str(wide))]  # each package's reset is of its own bitness
     if scope == "user":
         rows.append(("ProgramsFolder", "ProgramsFolder", "0"))
     return sorted(rows)
@@ -117,7 +117,7 @@ def check_package(msi, arch, scope, version, build):
     yield "ComponentsAreTheExpectedOnes", f
 
     f = []
-    reset = os.path.join(build if arch == "x86" else os.path.join(build, "..", "windows"), "Reset", "ResetOrvalis.exe")
+    reset = os.path.join(build, "Reset", "ResetOrvalis.exe")
     files = sorted((r[0], r[1], r[2], r[3]) for r in msi.rows("File"))
     expect(f, "files", sorted([
         ("OrvalisAddin.dll", "Addin", "OrvalisAddin.dll", str(os.path.getsize(os.path.join(build, "addin", "OrvalisAddin.dll")))),

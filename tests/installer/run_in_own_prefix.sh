@@ -13,7 +13,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 source "$root/scripts/wine-env.sh"
 bash "$root/scripts/prepare-prefix.sh" || { echo "could not prepare $WINEPREFIX"; exit 1; }
 mkdir -p "$(dirname "$results")"
-timeout --kill-after=10 900 wine "$exe" --gtest_output="xml:Z:${results//\//\\}"
+timeout --kill-after=10 900 "$ORVALIS_WINE" "$exe" --gtest_output="xml:Z:${results//\//\\}"
 status=$?
 wineserver -k 2>/dev/null || true
 exit $status

@@ -20,6 +20,7 @@
 
 #include "clipboard_files.h"
 #include "sim_client.h"
+#include "utf8.h"
 #include "wine_test.h"
 #include "winhelp_catcher.h"
 
@@ -574,8 +575,15 @@ TEST_F(Package, EitherArchitecturesPackageReplacesTheOthers) {
         EXPECT_EQ(kVersion, InstalledVersion(s.x86)) << s.name;
         EXPECT_EQ(L"", InstalledVersion(s.package)) << s.name;
         ASSERT_EQ(0u, Msiexec(L"/x", s.x86)) << s.name;
-        ExpectSame(before, Take(s), s.name);
+        // A 64-bit prefix gets the 32-bit half of its registry from 32-bit programs; where none
+        // can run, that half holds only what 64-bit code wrote, and the installer adds and prunes
+        // keys there that every real machine has.
+        if (orvtest::NoX86Code().empty()) ExpectSame(before, Take(s), s.name);
     }
+    if (const std::wstring why = orvtest::NoX86Code(); !why.empty())
+        GTEST_SKIP() << "both packages installed and removed, but the machine after them is not compared with the "
+                        "machine before: no 32-bit program could set up the prefix's 32-bit registry ("
+                     << sim::Narrow(why) << ")";
 }
 
 }  // namespace

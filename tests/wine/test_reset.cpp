@@ -46,7 +46,7 @@ ResetRun RunReset(const std::wstring& dir, DWORD timeoutMs = 60000) {
         env.append(var).push_back(L'\0');
     env.push_back(L'\0');
 
-    std::wstring cmd = L"\"" + orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
+    std::wstring cmd = L"\"" + orvtest::BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

@@ -12,7 +12,7 @@
 
 namespace {
 
-std::wstring ExePath() { return orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe"); }
+std::wstring ExePath() { return orvtest::BuildPath(L"Reset\\ResetOrvalis.exe"); }
 
 TEST(ResetIdentity, VersionStringsAreExact) {
     auto block = orvtest::VersionBlock(ExePath());

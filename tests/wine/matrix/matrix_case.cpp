@@ -117,7 +117,7 @@ bool AddInConnected() {
 // and answered with OK.
 DWORD RunReset(const std::wstring& dir, Report& report) {
     SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", (dir + L"\\faults.json").c_str());
-    std::wstring cmd = L"\"" + orvtest::X86BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
+    std::wstring cmd = L"\"" + orvtest::BuildPath(L"Reset\\ResetOrvalis.exe") + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

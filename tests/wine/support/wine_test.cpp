@@ -28,6 +28,12 @@ std::wstring BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_
 std::wstring SourcePath(const std::wstring& relative) { return UnderRoot(ORVALIS_SOURCE_DIR, relative); }
 std::wstring X86BuildPath(const std::wstring& relative) { return UnderRoot(ORVALIS_X86_BUILD_DIR, relative); }
 
+std::wstring NoX86Code() {
+    wchar_t reason[512];
+    const DWORD n = GetEnvironmentVariableW(L"ORVALIS_NO_X86_CODE", reason, 512);
+    return n > 0 && n < 512 ? std::wstring(reason, n) : std::wstring();
+}
+
 namespace {
 
 // Removes a folder and everything in it, however deep, through "\\?\" paths. Never the shell's

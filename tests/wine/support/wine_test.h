@@ -15,9 +15,11 @@ namespace orvtest {
 std::wstring BuildPath(const std::wstring& relative);
 // A path under the source folder, the same way.
 std::wstring SourcePath(const std::wstring& relative);
-// A path under the 32-bit build folder (this one in the 32-bit build). ResetOrvalis.exe is
-// one 32-bit program for both builds, so only that folder has it.
+// A path under the 32-bit build folder beside this one (this one in the 32-bit build).
 std::wstring X86BuildPath(const std::wstring& relative);
+// Empty where this machine runs 32-bit x86 code; otherwise why not (the test script passes it
+// on as ORVALIS_NO_X86_CODE), for the 64-bit tests that also run a 32-bit program.
+std::wstring NoX86Code();
 // A fresh empty folder for one test's files, under the build folder.
 std::wstring ScratchDir(const std::wstring& name);
 
