@@ -8,6 +8,7 @@
 #include "dispatch.h"
 #include "module.h"
 #include "form1.h"
+#include "help_contexts.h"
 #include "host_contract.h"
 #include "registration.h"
 #include "resource.h"
@@ -26,8 +27,8 @@ const wchar_t kHelpFile[] = L"" ORVALIS_HELP_FILE;
 constexpr int32_t kControlButton = 1;         // msoControlButton
 constexpr int32_t kIconAndCaption = 3;        // msoButtonIconAndCaption
 constexpr int32_t kButtonFace = 5;
-constexpr int32_t kControlsHelpContext = 1100;
-constexpr DWORD kStartupHelpContext = 1200;
+constexpr int32_t kControlsHelpContext = IDH_LIST_BUILDER;
+constexpr DWORD kStartupHelpContext = IDH_STARTUP_NOTE;
 
 // The command bars of the host's active explorer, fetched afresh on every use.
 ComPtr<IDispatch> CommandBarsOf(IDispatch* app) {

@@ -10,7 +10,10 @@ import argparse
 import os
 import subprocess
 import sys
-from xml.sax.saxutils import quoteattr
+
+sys.dont_write_bytecode = True  # nothing of the tests' own goes into the source folder
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from gtest_results import write_results  # noqa: E402
 
 CLSID = "{1E9C28FE-D57F-4BBB-A653-40161E28C129}"
 LIBID = "{3A89FDAD-4652-48A2-9D5C-25162A8D86C2}"
@@ -87,6 +90,7 @@ def expected_components(arch, scope):
     wide = 256 if arch == "x64" else 0
     rows = [("Addin", "INSTALLDIR", str(wide)),
             ("HostAddInEntry", "INSTALLDIR", str(wide | 4)),
+            ("Help", "INSTALLDIR", str(wide)),
             ("Reset", "INSTALLDIR", str(wide))]  # each package's reset is of its own bitness
     if scope == "user":
         rows.append(("ProgramsFolder", "ProgramsFolder", "0"))
@@ -112,6 +116,7 @@ def check_package(msi, arch, scope, version, build):
     keys = {r[0]: r[5] for r in msi.rows("Component")}
     expect(f, "key path of Addin", "OrvalisAddin.dll", keys.get("Addin"))
     expect(f, "key path of Reset", "ResetOrvalis.exe", keys.get("Reset"))
+    expect(f, "key path of Help", "orvalis.chm", keys.get("Help"))
     features = sorted(msi.rows("FeatureComponents"))
     expect(f, "feature components", sorted(("Complete", c[0]) for c in expected_components(arch, scope)), features)
     yield "ComponentsAreTheExpectedOnes", f
@@ -122,6 +127,7 @@ def check_package(msi, arch, scope, version, build):
     expect(f, "files", sorted([
         ("OrvalisAddin.dll", "Addin", "OrvalisAddin.dll", str(os.path.getsize(os.path.join(build, "addin", "OrvalisAddin.dll")))),
         ("ResetOrvalis.exe", "Reset", "ResetOrvalis.exe", str(os.path.getsize(reset))),
+        ("orvalis.chm", "Help", "orvalis.chm", str(os.path.getsize(os.path.join(build, "addin", "orvalis.chm")))),
     ]), files)
     parents = {r[0]: (r[1], r[2]) for r in msi.rows("Directory")}
     if scope == "user":
@@ -199,27 +205,7 @@ def main():
         cases.append(("x64.Packages", None, "build/windows-x64 is absent: the x64 packages and their msiexec tests "
                                             "run in that build's tests once it exists"))
 
-    failed = sum(1 for _, f, _ in cases if f)
-    skipped = sum(1 for _, f, _ in cases if f is None)
-    os.makedirs(os.path.dirname(os.path.abspath(a.xml)), exist_ok=True)
-    with open(a.xml, "w", encoding="utf-8") as out:
-        out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
-        out.write(f'<testsuites tests="{len(cases)}" failures="{failed}" disabled="0" errors="0" name="installer_tables">\n')
-        out.write(f'  <testsuite name="InstallerTables" tests="{len(cases)}" failures="{failed}" disabled="0" errors="0">\n')
-        for name, failures, reason in cases:
-            if failures is None:
-                print(f"[  SKIPPED ] {name}: {reason}")
-                out.write(f'    <testcase name={quoteattr(name)} status="run" result="skipped">'
-                          f'<skipped message={quoteattr(reason)}/></testcase>\n')
-            elif failures:
-                print(f"[  FAILED  ] {name}\n" + "\n".join(failures))
-                out.write(f'    <testcase name={quoteattr(name)} status="run" result="completed">'
-                          f'<failure message={quoteattr(chr(10).join(failures))}/></testcase>\n')
-            else:
-                print(f"[       OK ] {name}")
-                out.write(f'    <testcase name={quoteattr(name)} status="run" result="completed"/>\n')
-        out.write("  </testsuite>\n</testsuites>\n")
-    print(f"{len(cases) - failed - skipped} passed, {failed} failed, {skipped} skipped")
+    failed = write_results(a.xml, "installer_tables", "InstallerTables", cases)
     return 1 if failed else 0
 
 

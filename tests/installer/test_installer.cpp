@@ -63,6 +63,7 @@ struct Scope {
 
     std::wstring Dll() const { return installDir + L"\\OrvalisAddin.dll"; }
     std::wstring Reset() const { return installDir + L"\\ResetOrvalis.exe"; }
+    std::wstring Help() const { return installDir + L"\\orvalis.chm"; }
     std::wstring Shortcut() const { return startMenu + L"\\Remove Orvalis from Outlook.lnk"; }
 };
 
@@ -287,6 +288,12 @@ void ExpectInstalled(const Scope& s) {
     EXPECT_TRUE(orvtest::FileBytes(orvtest::BuildPath(L"addin\\OrvalisAddin.dll")) == orvtest::FileBytes(s.Dll()))
         << s.name << ": the installed library is the one built";
     EXPECT_TRUE(Exists(s.Reset())) << s.name;
+    // The help beside the library: the one built, whole.
+    const std::string help = orvtest::FileBytes(orvtest::BuildPath(L"addin\\orvalis.chm"));
+    const std::string installedHelp = orvtest::FileBytes(s.Help());
+    EXPECT_FALSE(help.empty()) << "the build made no help file";
+    EXPECT_EQ(help.size(), installedHelp.size()) << s.name << ": size of the installed help";
+    EXPECT_TRUE(help == installedHelp) << s.name << ": the installed help is the one built";
     EXPECT_EQ(s.Reset(), ShortcutTarget(s.Shortcut())) << s.name;
     ExpectEveryValue(s);
 }
@@ -518,6 +525,7 @@ TEST_F(Package, UninstallLeavesTheRegistryAndTheFoldersAsTheyWere) {
         ASSERT_TRUE(Exists(s.Dll())) << s.name;
         ASSERT_EQ(0u, Msiexec(L"/x", s.package)) << s.name;
         EXPECT_EQ(L"", InstalledVersion(s.package)) << s.name;
+        EXPECT_FALSE(Exists(s.Help())) << s.name;
         EXPECT_FALSE(Exists(s.installDir)) << s.name;
         EXPECT_FALSE(Exists(s.Shortcut())) << s.name;
         ExpectSame(before, Take(s), s.name);
@@ -532,6 +540,7 @@ TEST_F(Package, InstallingAgainChangesNothingAndRepairPutsBackWhatWasRemoved) {
     ExpectSame(installed, Take(s), "after installing again");
 
     ASSERT_TRUE(DeleteFileW(s.Dll().c_str()));
+    ASSERT_TRUE(DeleteFileW(s.Help().c_str()));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueW(HKEY_CURRENT_USER, kHostEntry.c_str(), L"LoadBehavior"));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + kClsid).c_str()));
     ASSERT_TRUE(DeleteFileW(s.Shortcut().c_str()));
