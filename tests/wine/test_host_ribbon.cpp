@@ -8,6 +8,8 @@
 #include "dispatch.h"
 #include "ribbon.h"
 #include "sim_client.h"
+#include "bstr.h"
+#include "clipboard_files.h"
 #include "test_host_addin.h"
 #include "wine_test.h"
 
@@ -315,6 +317,305 @@ TEST_F(HostRibbon, DocumentsAreReadWithAnXmlParserAndRefusedWithTheirReason) {
         simclient::HostShutdown();
         addIn_.Reset();
     }
+}
+
+// What an add-in sees of a click: one GetIDsOfNames for the onAction name, one Invoke with the
+// IRibbonControl, and the control's Id, Context and Tag by vtable and by name alike.
+TEST_F(HostRibbon, AClickCallsTheCallbackByNameWithTheButtonsControl) {
+    struct Seen {
+        std::wstring id, tag, idByName, tagByName, contextCaption;
+        bool sameObject = false;
+    } seen;
+    setUp_ = [&](RibbonAddIn& a) {
+        a.onAction = [&](IDispatch* control) {
+            // A C++ add-in may take the argument for the interface without asking.
+            auto* direct = static_cast<IRibbonControl*>(control);
+            orv::Bstr id, tag;
+            ComPtr<IDispatch> context;
+            EXPECT_EQ(S_OK, direct->get_Id(id.put()));
+            EXPECT_EQ(S_OK, direct->get_Tag(tag.put()));
+            EXPECT_EQ(S_OK, direct->get_Context(context.GetAddressOf()));
+            seen.id = id.str();
+            seen.tag = tag.str();
+            seen.contextCaption = orv::GetString(context.Get(), L"Caption");
+            seen.idByName = orv::GetString(control, L"Id");
+            seen.tagByName = orv::GetString(control, L"Tag");
+            ComPtr<IRibbonControl> asked;
+            ComPtr<IUnknown> a1, a2;
+            control->QueryInterface(__uuidof(IRibbonControl), reinterpret_cast<void**>(asked.GetAddressOf()));
+            control->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a1.GetAddressOf()));
+            if (asked) asked->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a2.GetAddressOf()));
+            seen.sameObject = asked && a1 && a1 == a2;
+            EXPECT_EQ(1, simclient::LiveObjects(L"RibbonControl"));
+        };
+    };
+    Connect();
+    struct Row {
+        const wchar_t* button;
+        const wchar_t* action;  // as the document writes it
+        const wchar_t* tag;
+    } rows[] = {{L"TestButton", L"OnTestClick", L"the tag"}, {L"Plain", L"onTESTclick", L""}};
+    for (const Row& r : rows) {
+        addIn_->calls.clear();
+        simclient::ClearLog();
+        simclient::HostRibbonClick(r.button);
+        const std::wstring control = L"RibbonControl[" + std::wstring(r.button) + L"]";
+        EXPECT_EQ((std::vector<std::wstring>{L"GetIDsOfNames(" + std::wstring(r.action) + L", 1 name, lcid 1024, IID_NULL)",
+                                             L"Invoke(1001, flags 1, 1 argument, 0 named, vt 9, result)"}),
+                  addIn_->calls)
+            << r.button;
+        EXPECT_EQ(L"Host.RibbonClick(\"" + std::wstring(r.button) + L"\")\n" + kAddIn + L".GetIDsOfNames(\"" + r.action +
+                      L"\")\n" + kAddIn + L".Invoke(1001 \"" + r.action + L"\", DISPATCH_METHOD, " + control + L")\n" + control +
+                      L".Id()\n" + control + L".Tag()\n" + control + L".Context()\nExplorer.Caption()\n" + control + L".Id()\n" +
+                      control + L".Tag()\n",
+                  simclient::Log())
+            << r.button;
+        EXPECT_EQ(r.button, seen.id);
+        EXPECT_EQ(r.button, seen.idByName);
+        EXPECT_EQ(r.tag, seen.tag);
+        EXPECT_EQ(r.tag, seen.tagByName);
+        EXPECT_EQ(L"Inbox", seen.contextCaption);
+        EXPECT_TRUE(seen.sameObject) << "one identity behind IDispatch and IRibbonControl";
+        EXPECT_EQ(0, simclient::LiveObjects(L"RibbonControl")) << "the host let go after the call";
+    }
+    simclient::HostShutdown();
+}
+
+// A click that can't run says so to its caller, with the HRESULT of what failed, and the log
+// says what the host did.
+TEST_F(HostRibbon, ClicksThatFailAreLoggedAndReported) {
+    struct Row {
+        const char* label;
+        const wchar_t* button;
+        HRESULT actionResult;
+        const wchar_t* actionFailure;
+        HRESULT reported;
+        std::wstring logged;  // after Host.RibbonClick("button")
+    } rows[] = {
+        {"unknown callback name", L"Stranger", S_OK, L"", DISP_E_UNKNOWNNAME,
+         std::wstring(kAddIn) + L".GetIDsOfNames(\"NoSuchCallback\")\n" + kAddIn + L".GetIDsOfNames failed 0x80020006 \"\"\n"},
+        {"callback fails with exception info", L"TestButton", E_ACCESSDENIED, L"The window cannot open", E_ACCESSDENIED,
+         std::wstring(kAddIn) + L".GetIDsOfNames(\"OnTestClick\")\n" + kAddIn +
+             L".Invoke(1001 \"OnTestClick\", DISPATCH_METHOD, RibbonControl[TestButton])\n" + kAddIn +
+             L".Invoke failed 0x80070005 \"The window cannot open\"\n"},
+        {"callback fails bare", L"TestButton", E_OUTOFMEMORY, L"", E_OUTOFMEMORY,
+         std::wstring(kAddIn) + L".GetIDsOfNames(\"OnTestClick\")\n" + kAddIn +
+             L".Invoke(1001 \"OnTestClick\", DISPATCH_METHOD, RibbonControl[TestButton])\n" + kAddIn +
+             L".Invoke failed 0x8007000E \"\"\n"},
+        {"disabled button", L"Off", S_OK, L"", E_ACCESSDENIED, L"Host: the ribbon button \"Off\" is disabled\n"},
+        {"no onAction: nothing happens", L"Idle", S_OK, L"", S_OK, L"Host: the ribbon button \"Idle\" has no onAction\n"},
+        {"no such button", L"Missing", S_OK, L"", E_INVALIDARG, L""},
+    };
+    Connect();
+    for (const Row& r : rows) {
+        addIn_->actionResult = r.actionResult;
+        addIn_->actionFailure = r.actionFailure;
+        simclient::ClearLog();
+        std::wstring description;
+        HRESULT hr = S_OK;
+        try {
+            simclient::HostRibbonClick(r.button);
+        } catch (const orv::Error& e) {
+            hr = e.hr();
+            description = e.description();
+        }
+        EXPECT_EQ(r.reported, hr) << r.label;
+        EXPECT_EQ(L"Host.RibbonClick(\"" + std::wstring(r.button) + L"\")\n" + r.logged, simclient::Log()) << r.label;
+        if (*r.actionFailure) {
+            EXPECT_TRUE(Contains(description, r.actionFailure)) << r.label << ": " << description;
+        }
+    }
+    EXPECT_TRUE(simclient::HostAddIns().back().connected) << "a failed callback leaves the add-in connected";
+    simclient::HostShutdown();
+}
+
+// The control follows the automation rules (wrong calls fail cleanly), takes fault rules like
+// every stand-in object, and lives as long as somebody holds it.
+TEST_F(HostRibbon, RibbonControlFollowsAutomationRulesAndTakesFaultRules) {
+    std::vector<std::pair<std::wstring, HRESULT>> results;
+    auto note = [&](const wchar_t* what, HRESULT hr) { results.emplace_back(what, hr); };
+    setUp_ = [&](RibbonAddIn& a) {
+        a.keepControl = true;
+        a.onAction = [&](IDispatch* control) {
+            auto* direct = static_cast<IRibbonControl*>(control);
+            note(L"get_Id(null)", direct->get_Id(nullptr));
+            note(L"Id(1)", orvtest::FailureOf([&] { orv::Call(control, L"Id", {Variant::I4(1)}); }));
+            // The raw answers, not the run-time error the client helpers make of them.
+            Variant x = Variant::Str(L"x");
+            DISPID putId = DISPID_PROPERTYPUT;
+            DISPPARAMS put{const_cast<VARIANT*>(&x.get()), &putId, 1, 1};
+            note(L"Id = x", control->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr));
+            std::wstring caption = L"Caption";
+            LPOLESTR names[] = {caption.data()};
+            DISPID dispid = 0;
+            note(L"Caption", control->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid));
+            DISPPARAMS none{};
+            VARIANT v;
+            VariantInit(&v);
+            note(L"DISPID 2", control->Invoke(2, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr));
+            note(L"DISPID 2 is an object", v.vt == VT_DISPATCH && v.pdispVal ? S_OK : E_FAIL);
+            VariantClear(&v);
+            note(L"DISPID 4", control->Invoke(4, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr));
+            simclient::LoadScenario(LR"({"outlook":{"version":"16.0.0.0"},"faults":[
+                {"object":"RibbonControl","id":"TestButton","member":"Id","hresult":"0x80004005","description":"no id"},
+                {"object":"RibbonControl","member":"Context","returns":"nothing"},
+                {"object":"RibbonControl","member":"Tag","returns":"wrongType"}]})");
+            orv::Bstr id, tag;
+            ComPtr<IDispatch> context;
+            note(L"get_Id failing", direct->get_Id(id.put()));
+            IErrorInfo* info = nullptr;
+            orv::Bstr description;
+            if (GetErrorInfo(0, &info) == S_OK && info) {
+                info->GetDescription(description.put());
+                info->Release();
+            }
+            note((L"error info " + description.str()).c_str(), S_OK);
+            note(L"get_Context Nothing", direct->get_Context(context.GetAddressOf()));
+            note(context ? L"an object" : L"no object", S_OK);
+            note(L"get_Tag wrong type", direct->get_Tag(tag.put()));
+            note(L"Tag by name wrong type", orv::Call(control, L"Tag").vt() == (VT_ARRAY | VT_VARIANT) ? S_OK : E_FAIL);
+        };
+    };
+    Connect();
+    simclient::HostRibbonClick(L"TestButton");
+    EXPECT_EQ((std::vector<std::pair<std::wstring, HRESULT>>{
+                  {L"get_Id(null)", E_POINTER}, {L"Id(1)", DISP_E_BADPARAMCOUNT}, {L"Id = x", DISP_E_MEMBERNOTFOUND},
+                  {L"Caption", DISP_E_UNKNOWNNAME}, {L"DISPID 2", S_OK}, {L"DISPID 2 is an object", S_OK},
+                  {L"DISPID 4", DISP_E_MEMBERNOTFOUND}, {L"get_Id failing", E_FAIL}, {L"error info no id", S_OK},
+                  {L"get_Context Nothing", S_OK}, {L"no object", S_OK}, {L"get_Tag wrong type", DISP_E_TYPEMISMATCH},
+                  {L"Tag by name wrong type", S_OK}}),
+              results);
+    EXPECT_EQ(1, simclient::LiveObjects(L"RibbonControl")) << "the add-in still holds it";
+    addIn_->keptControl.Reset();
+    EXPECT_EQ(0, simclient::LiveObjects(L"RibbonControl"));
+    simclient::HostShutdown();
+}
+
+TEST_F(HostRibbon, ExplorerCommandBarsWorkButAreLoggedAsHiddenFrom2010On) {
+    struct Row {
+        const wchar_t* version;
+        const wchar_t* logged;
+    } rows[] = {{L"9.0.0.0", L"Explorer.CommandBars()\n"},
+                {L"12.0.0.6423", L"Explorer.CommandBars()\n"},
+                {L"14.0.0.4760", L"Explorer.CommandBars() [hidden]\n"},
+                {L"16.0.0.0", L"Explorer.CommandBars() [hidden]\n"}};
+    for (const Row& r : rows) {
+        simclient::LoadScenario(Scenario(r.version));
+        auto explorer = orv::GetObj(hosttest::CreateApplication().Get(), L"ActiveExplorer");
+        simclient::ClearLog();
+        auto bars = orv::GetObj(explorer.Get(), L"CommandBars");
+        EXPECT_EQ(3, orv::ToLong(orv::Get(bars.Get(), L"Count"))) << r.version;
+        EXPECT_EQ(std::wstring(r.logged) + L"CommandBars.Count()\n", simclient::Log()) << r.version;
+    }
+}
+
+// The host asks the same way for another ribbon (an inspector's) when a test wants to know what
+// an add-in answers there.
+TEST_F(HostRibbon, GetCustomUIForAnotherRibbonIsAskedOnDemand) {
+    Connect();
+    simclient::ClearLog();
+    EXPECT_EQ(L"", simclient::HostGetCustomUI(L"orvalistest.ribbonaddin", L"Microsoft.Outlook.Mail.Read"));
+    EXPECT_EQ(std::wstring(kAddIn) + L".QueryInterface(IRibbonExtensibility)\n" + kAddIn +
+                  L".GetCustomUI(\"Microsoft.Outlook.Mail.Read\")\nHost: the ribbon of " + kAddIn +
+                  L" for \"Microsoft.Outlook.Mail.Read\" is empty: no customisation\n",
+              simclient::Log());
+    EXPECT_EQ(kDocument, simclient::HostGetCustomUI(kProgId, contract::kExplorerRibbonId));
+    EXPECT_EQ(5u, simclient::HostRibbon().size()) << "asking shows nothing more";
+    EXPECT_EQ(E_INVALIDARG, orvtest::FailureOf([] { simclient::HostGetCustomUI(L"Nobody.There", L"Microsoft.Outlook.Mail.Read"); }));
+    addIn_->offersRibbon = false;
+    EXPECT_EQ(E_NOINTERFACE, orvtest::FailureOf([] { simclient::HostGetCustomUI(kProgId, L"Microsoft.Outlook.Mail.Read"); }));
+    simclient::HostShutdown();
+}
+
+// An add-in without a ribbon, or whose GetCustomUI fails, stays connected without buttons.
+TEST_F(HostRibbon, AnAddInWithoutARibbonStaysConnectedWithoutButtons) {
+    struct Row {
+        const char* label;
+        bool offersRibbon;
+        HRESULT getCustomUIResult;
+        std::wstring logged;  // after OnConnection
+    } rows[] = {
+        {"no IRibbonExtensibility", false, S_OK,
+         std::wstring(kAddIn) + L".QueryInterface(IRibbonExtensibility)\n" + kAddIn + L".QueryInterface failed 0x80004002 \"\"\n"},
+        {"GetCustomUI fails", true, E_UNEXPECTED,
+         std::wstring(kAddIn) + L".QueryInterface(IRibbonExtensibility)\n" + kAddIn +
+             L".GetCustomUI(\"Microsoft.Outlook.Explorer\")\n" + kAddIn + L".GetCustomUI failed 0x8000FFFF \"\"\n"},
+    };
+    for (const Row& r : rows) {
+        setUp_ = [&](RibbonAddIn& a) {
+            a.offersRibbon = r.offersRibbon;
+            a.getCustomUIResult = r.getCustomUIResult;
+        };
+        simclient::ClearLog();
+        Connect();
+        EXPECT_EQ(std::wstring(kAddIn) + L".OnConnection(mode 1)\n" + r.logged, simclient::Log()) << r.label;
+        EXPECT_TRUE(simclient::HostRibbon().empty()) << r.label;
+        EXPECT_TRUE(simclient::HostAddIns().back().connected) << r.label;
+        simclient::HostShutdown();
+        addIn_.Reset();
+    }
+}
+
+TEST_F(HostRibbon, VersionInTheScenarioIsCheckedWithItsPlace) {
+    struct Row {
+        const wchar_t* version;  // as JSON
+        const wchar_t* problem;  // "" when it loads
+    } rows[] = {
+        {L"\"16\"", L""},
+        {L"\"14.0.0.4760\"", L""},
+        {L"16", L"outlook.version: expected a string, not a number"},
+        {L"\"sixteen\"", L"outlook.version: \"sixteen\" is not a version number (as \"16.0.0.0\")"},
+        {L"\"16.\"", L"outlook.version: \"16.\" is not a version number (as \"16.0.0.0\")"},
+        {L"\"0.1\"", L"outlook.version: \"0.1\" is not a version number (as \"16.0.0.0\")"},
+        {L"\"16.0.0.0.1\"", L"outlook.version: \"16.0.0.0.1\" is not a version number (as \"16.0.0.0\")"},
+    };
+    for (const Row& r : rows) {
+        std::wstring problem;
+        try {
+            simclient::LoadScenario(LR"({"outlook":{"version":)" + std::wstring(r.version) + L"}}");
+        } catch (const orv::Error& e) {
+            problem = e.description();
+        }
+        EXPECT_EQ(r.problem, problem) << r.version;
+    }
+    EXPECT_EQ(E_INVALIDARG, orvtest::FailureOf([] { simclient::HostSetVersion(L"16.x"); }));
+}
+
+// OrvalisHost.exe in a process of its own: the ribbon steps, and the fast shutdown that ends
+// the process without a word to the add-ins.
+TEST_F(HostRibbon, HostProgramListsClicksAndEndsFast) {
+    std::wstring dir = orvtest::ScratchDir(L"host_ribbon");
+    std::wstring log = dir + L"\\log.txt", state = dir + L"\\state.json", scenario = dir + L"\\scenario.json";
+    orvtest::WriteBytes(scenario, R"({"outlook":{"version":"16.0.0.0"},"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins"}})");
+    SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", log.c_str());
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", state.c_str());
+    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", scenario.c_str());
+    std::wstring exe = L"\"" + orvtest::BuildPath(L"sim\\host\\OrvalisHost.exe") + L"\" ";
+    struct Row {
+        const char* label;
+        const wchar_t* args;
+        DWORD exitCode;
+        const char* output;
+        const wchar_t* logged;
+    } rows[] = {
+        {"ribbon steps", L"startup ribbon ribbon-click Missing shutdown", 1,
+         "startup: ok\nribbon: no ribbon buttons\nribbon-click Missing: failed 0x80070057 No ribbon button has the id \"Missing\"\n",
+         L"Host.Startup()\nHost.RibbonClick(\"Missing\")\n"},
+        {"fast exit", L"startup fast-exit shutdown", 0, "startup: ok\nfast-exit: ending now\n",
+         L"Host.Startup()\nHost.FastExit()\n"},
+    };
+    for (const Row& r : rows) {
+        DeleteFileW(log.c_str());
+        DeleteFileW(state.c_str());
+        std::string output;
+        EXPECT_EQ(r.exitCode, orvtest::RunProcess(exe + r.args, output, 60000)) << r.label;
+        EXPECT_EQ(r.output, output) << r.label;
+        EXPECT_EQ(r.logged, orvtest::FileText(log)) << r.label;
+    }
+    EXPECT_TRUE(Contains(orvtest::FileText(state), L"\"bars\"")) << "the fast exit saved the host's state";
+    SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", nullptr);
+    SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", nullptr);
+    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", nullptr);
 }
 
 }  // namespace
