@@ -20,6 +20,7 @@
 #include <ole2.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "clipboard.h"
@@ -125,37 +126,6 @@ void MakeCopyAndSaveList(HWND form, const std::wstring& savePath, const std::wst
     Say(L"  saved: " + savePath);
 }
 
-int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo) {
-    desktop::WinHelpCatcher viewer;
-    size_t helpShown = 0;
-    if (withoutCdo) simclient::HideCdoRegistration();
-    Say(CdoRegistered() ? L"CDO is installed: the add-in uses its address book."
-                        : L"CDO is not installed: the add-in uses the mail client's own address book.");
-    Say(L"1. The mail client starts.");
-    simclient::HostStartup();
-    ShowHelpRequests(viewer, &helpShown);
-    ShowControls();
-    ShowAddIns();
-
-    Say(L"2. A click on the toolbar button \"Orvalis\".");
-    simclient::HostClick(L"Standard/Orvalis");
-    HWND form = WindowAfterClick();
-    ShowAddIns();
-
-    MakeCopyAndSaveList(form, savePath, screenshot);
-
-    Say(L"6. The user closes the window.");
-    SendMessageW(form, WM_CLOSE, 0, 0);
-    desktop::Pump(100);
-    ShowAddIns();
-
-    Say(L"7. The mail client shuts down.");
-    simclient::HostShutdown();
-    ShowHelpRequests(viewer, &helpShown);
-    if (withoutCdo) simclient::RestoreCdoRegistration();
-    return 0;
-}
-
 // The buttons the add-ins put on the explorer's ribbon.
 void ShowRibbon() {
     auto buttons = simclient::HostRibbon();
@@ -179,34 +149,39 @@ bool WindowShown() {
     return form && IsWindowVisible(form);
 }
 
-// The run on a client of 2010 or later: the add-in stays connected and is reached through its
-// ribbon button.
-int RunRibbon(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo, const std::wstring& year) {
+// One whole run. On a client up to 2007 the toolbar button loads the add-in on demand; from
+// 2010 on (ribbon) the add-in stays connected and its ribbon button opens the window, a second
+// time after it was closed, and the client shuts down with the window open.
+int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo, bool ribbon) {
     desktop::WinHelpCatcher viewer;
     size_t helpShown = 0;
     if (withoutCdo) simclient::HideCdoRegistration();
-    Say(L"The mail client is its " + year + L" version: the add-in's place is the ribbon.");
     Say(CdoRegistered() ? L"CDO is installed: the add-in uses its address book."
                         : L"CDO is not installed: the add-in uses the mail client's own address book.");
     Say(L"1. The mail client starts.");
     simclient::HostStartup();
     ShowHelpRequests(viewer, &helpShown);
-    ShowRibbon();
+    if (ribbon) ShowRibbon();
     ShowControls();
     ShowAddIns();
 
-    const std::wstring button = OrvalisButtonId();
-    if (button.empty()) {
-        Say(L"The add-in gave no ribbon button \"Orvalis\" in a group \"Orvalis\": there is nothing to click, so the "
-            L"run stops here.");
-        Say(L"The mail client shuts down.");
-        simclient::HostShutdown();
-        if (withoutCdo) simclient::RestoreCdoRegistration();
-        return 1;
+    std::function<void()> click = [] { simclient::HostClick(L"Standard/Orvalis"); };
+    if (ribbon) {
+        const std::wstring button = OrvalisButtonId();
+        if (button.empty()) {
+            Say(L"The add-in gave no ribbon button \"Orvalis\" in a group \"Orvalis\": there is nothing to click, so "
+                L"the run stops here.");
+            Say(L"The mail client shuts down.");
+            simclient::HostShutdown();
+            if (withoutCdo) simclient::RestoreCdoRegistration();
+            return 1;
+        }
+        click = [button] { simclient::HostRibbonClick(button); };
+        Say(L"2. A click on the ribbon button \"Orvalis\" (id " + button + L").");
+    } else {
+        Say(L"2. A click on the toolbar button \"Orvalis\".");
     }
-
-    Say(L"2. A click on the ribbon button \"Orvalis\" (id " + button + L").");
-    simclient::HostRibbonClick(button);
+    click();
     HWND form = WindowAfterClick();
     ShowAddIns();
 
@@ -217,15 +192,20 @@ int RunRibbon(const std::wstring& savePath, const std::wstring& screenshot, bool
     desktop::Pump(100);
     ShowAddIns();
 
-    Say(L"7. A second click on the ribbon button \"Orvalis\".");
-    simclient::HostRibbonClick(button);
-    WindowAfterClick();
-
-    Say(L"8. The mail client shuts down with the window open.");
+    if (ribbon) {
+        Say(L"7. A second click on the ribbon button \"Orvalis\".");
+        click();
+        WindowAfterClick();
+        Say(L"8. The mail client shuts down with the window open.");
+    } else {
+        Say(L"7. The mail client shuts down.");
+    }
     simclient::HostShutdown();
-    desktop::Pump(100);
-    Say(WindowShown() ? L"  the window is still open" : L"  the window closed");
-    ShowAddIns();
+    if (ribbon) {
+        desktop::Pump(100);
+        Say(WindowShown() ? L"  the window is still open" : L"  the window closed");
+        ShowAddIns();
+    }
     ShowHelpRequests(viewer, &helpShown);
     if (withoutCdo) simclient::RestoreCdoRegistration();
     return 0;
@@ -277,17 +257,13 @@ int wmain(int argc, wchar_t** argv) {
             return kBadDataFile;
         }
         const std::wstring save = argv[1], shot = argc > 2 ? argv[2] : L"";
-        if (year.empty()) {
-            rc = Run(save, shot, withoutCdo);
-        } else {
+        bool ribbon = false;
+        if (!year.empty()) {
             simclient::HostSetVersion(VersionOf(year));
-            if (std::stoi(VersionOf(year)) >= 14) {
-                rc = RunRibbon(save, shot, withoutCdo, year);
-            } else {
-                Say(L"The mail client is its " + year + L" version.");
-                rc = Run(save, shot, withoutCdo);
-            }
+            ribbon = std::stoi(VersionOf(year)) >= 14;
+            Say(L"The mail client is its " + year + L" version" + (ribbon ? L": the add-in's place is the ribbon." : L"."));
         }
+        rc = Run(save, shot, withoutCdo, ribbon);
     } catch (const orv::Error& e) {
         Say(L"demo failed: " + e.description());
     } catch (...) {

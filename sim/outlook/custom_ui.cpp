@@ -226,8 +226,9 @@ public:
     explicit Reader(const std::wstring& document) {
         const XmlLite& lib = Library();
         if (!lib.createReader || !lib.createInput) Refuse(0, 0, L"the system's XML reader (xmllite.dll) is not available");
-        stream_.Attach(SHCreateMemStream(reinterpret_cast<const BYTE*>(document.data()),
-                                         static_cast<UINT>(document.size() * sizeof(wchar_t))));
+        // Taken over as it comes (mingw's ComPtr::Attach would add a reference of its own).
+        *stream_.GetAddressOf() = SHCreateMemStream(reinterpret_cast<const BYTE*>(document.data()),
+                                                    static_cast<UINT>(document.size() * sizeof(wchar_t)));
         ComPtr<IUnknown> input;
         HRESULT hr = stream_ ? lib.createReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader_.GetAddressOf()), nullptr)
                              : E_OUTOFMEMORY;

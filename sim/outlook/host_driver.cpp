@@ -96,23 +96,10 @@ namespace {
 
 using namespace sim::outlook;
 
+// Runs an export's work: a failure becomes its HRESULT, with its description in the caller's
+// error info.
 template <class F>
 HRESULT Run(F f) noexcept {
-    try {
-        f();
-        return S_OK;
-    } catch (const sim::Failure& e) {
-        return e.hr;
-    } catch (const orv::Error& e) {
-        return e.hr();
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
-// As Run, and the failure's description goes to the caller's error info.
-template <class F>
-HRESULT RunReporting(F f) noexcept {
     try {
         f();
         return S_OK;
@@ -213,7 +200,7 @@ extern "C" HRESULT __stdcall SimHostAddAddIn(IUnknown* object, const wchar_t* de
 // E_INVALIDARG when no shown button has the id, else with what the callback's GetIDsOfNames or
 // Invoke failed with; the error info says what went wrong.
 extern "C" HRESULT __stdcall SimHostRibbonClick(const wchar_t* buttonId) {
-    return RunReporting([buttonId] {
+    return Run([buttonId] {
         std::wstring id = buttonId ? buttonId : L"";
         sim::LogLine(L"Host.RibbonClick(\"" + id + L"\")");
         ClickRibbonButton(id);
@@ -243,7 +230,7 @@ extern "C" BSTR __stdcall SimHostRibbon() {
 extern "C" HRESULT __stdcall SimHostGetCustomUI(const wchar_t* progId, const wchar_t* ribbonId, BSTR* xml) {
     if (!xml) return E_POINTER;
     *xml = nullptr;
-    return RunReporting([&] {
+    return Run([&] {
         std::wstring answer = AskCustomUI(ListedAddIn(progId ? progId : L""), ribbonId ? ribbonId : L"");
         *xml = Text(answer);
     });
@@ -251,7 +238,7 @@ extern "C" HRESULT __stdcall SimHostGetCustomUI(const wchar_t* progId, const wch
 
 // Plays a client of another version ("16.0.0.0") until the next scenario load.
 extern "C" HRESULT __stdcall SimHostSetVersion(const wchar_t* version) {
-    return RunReporting([version] {
+    return Run([version] {
         sim::EnsureScenarioLoaded();  // a later first load would put the scenario's version back
         std::wstring v = version ? version : L"";
         if (!SetClientVersion(v)) sim::Fail(E_INVALIDARG, L"\"" + v + L"\" is not a version number (as \"16.0.0.0\")");
