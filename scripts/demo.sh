@@ -2,30 +2,39 @@
 # The demo: builds everything, makes a Wine prefix with the add-in and the stand-ins registered,
 # and plays the mail client through one whole run of the add-in on an address book:
 #
-#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [scenario.json]
+#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [--client <year>] [scenario.json]
 #
 # The scenario (default: samples/scenario.json) holds the address book's directory and what
 # the user picks in the "Select Names" dialog; see samples/README.md. --arch x64 runs the
 # 64-bit add-in in a 64-bit prefix with the 64-bit stand-ins; the default is the 32-bit one.
 # --without-cdo plays a machine without CDO (the mail client's 2007 version and later): the
 # add-in then works through the client's own address book. A 64-bit client never has CDO, so
-# --arch x64 implies it.
+# --arch x64 implies it. --client plays that version of the mail client (2000, 2002, 2003,
+# 2007, 2010, 2013, 2016; without it the 2000 version, as always): from 2010 on the client shows
+# a ribbon, and the run clicks the add-in's ribbon button "Orvalis" instead of the toolbar's,
+# opens the window a second time after closing it, and shuts down with the window open.
 set -euo pipefail
 arch=x86
 cdo=with
+client=
 while [ $# -gt 0 ]; do
   case "$1" in
     --without-cdo) cdo=without; shift ;;
     --arch) arch=${2:-}; shift 2 || { echo "--arch needs x86 or x64" >&2; exit 2; } ;;
     --arch=*) arch=${1#--arch=}; shift ;;
+    --client) client=${2:-}; shift 2 || { echo "--client needs a year (2000 ... 2016)" >&2; exit 2; } ;;
+    --client=*) client=${1#--client=}; shift ;;
     *) break ;;
   esac
 done
 case "$arch" in x86|x64) ;; *) echo "unknown architecture: $arch (x86 or x64)" >&2; exit 2 ;; esac
+case "$client" in ""|2000|2002|2003|2007|2010|2013|2016) ;;
+  *) echo "unknown client: $client (2000, 2002, 2003, 2007, 2010, 2013 or 2016)" >&2; exit 2 ;; esac
 [ "$arch" = x64 ] && cdo=without
 export ORVALIS_ARCH=$arch
 demo_flags=()
 [ "$cdo" = without ] && demo_flags=(--without-cdo)
+[ -n "$client" ] && demo_flags+=(--client "$client")
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 # The scenario as the user named it, from where they are; the sample from the project's root.
 shown=${1:-samples/scenario.json}
@@ -44,6 +53,7 @@ echo "The $([ "$arch" = x64 ] && echo 64 || echo 32)-bit add-in: $ORVALIS_BIN/ad
 
 out=$ORVALIS_BUILD/demo
 [ "$arch" = x64 ] && out=$ORVALIS_BUILD/demo-x64
+[ -n "$client" ] && out=$out-$client
 rm -rf "$out"
 mkdir -p "$out"
 # A scenario that doesn't load stops the demo before the mail client starts; its message

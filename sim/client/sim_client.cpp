@@ -194,4 +194,67 @@ std::map<std::wstring, std::wstring> HostControl(const std::wstring& path) {
     return properties;
 }
 
+void HostSetVersion(const std::wstring& version) {
+    orv::ThrowIfFailed(Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostSetVersion")(version.c_str()));
+}
+
+std::wstring RibbonButton::Attribute(const std::wstring& name) const {
+    auto it = attributes.find(name);
+    return it == attributes.end() ? std::wstring() : it->second;
+}
+
+namespace {
+
+// The tab-separated fields of one of SimHostRibbon's lines, their escapes undone.
+std::vector<std::wstring> Fields(const std::wstring& line) {
+    std::vector<std::wstring> fields(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+        wchar_t c = line[i];
+        if (c == L'\t') {
+            fields.emplace_back();
+        } else if (c == L'\\' && i + 1 < line.size()) {
+            wchar_t e = line[++i];
+            fields.back() += e == L't' ? L'\t' : e == L'n' ? L'\n' : e == L'r' ? L'\r' : e;
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+}  // namespace
+
+std::vector<RibbonButton> HostRibbon() {
+    std::vector<RibbonButton> buttons;
+    for (const auto& line : SplitLines(TakeBstr(Export<BSTR(__stdcall*)()>("SimHostRibbon")()))) {
+        std::vector<std::wstring> f = Fields(line);
+        if (f.size() < 6) continue;
+        RibbonButton b{f[0], f[1], f[2], f[3], f[4], f[5], {}};
+        for (size_t i = 6; i < f.size(); ++i) {
+            size_t eq = f[i].find(L'=');
+            if (eq != std::wstring::npos) b.attributes[f[i].substr(0, eq)] = f[i].substr(eq + 1);
+        }
+        buttons.push_back(std::move(b));
+    }
+    return buttons;
+}
+
+void HostRibbonClick(const std::wstring& buttonId) {
+    orv::ThrowIfFailed(Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostRibbonClick")(buttonId.c_str()));
+}
+
+std::wstring HostGetCustomUI(const std::wstring& progId, const std::wstring& ribbonId) {
+    using F = HRESULT(__stdcall*)(const wchar_t*, const wchar_t*, BSTR*);
+    BSTR xml = nullptr;
+    HRESULT hr = Export<F>("SimHostGetCustomUI")(progId.c_str(), ribbonId.c_str(), &xml);
+    std::wstring text = TakeBstr(xml);
+    orv::ThrowIfFailed(hr);
+    return text;
+}
+
+void HostFastExit(unsigned exitCode) {
+    Export<void(__stdcall*)(UINT)>("SimHostFastExit")(exitCode);
+    ExitProcess(exitCode);  // not reached: the export ends the process
+}
+
 }  // namespace simclient

@@ -63,4 +63,33 @@ std::wstring HostLayout();
 // Every property of the control at path ("Caption" -> "Orvalis", ...); empty when there is none.
 std::map<std::wstring, std::wstring> HostControl(const std::wstring& path);
 
+// The ribbon host (a client of the 2010 version or later, "outlook.version" in the scenario).
+// Plays a client of that version ("16.0.0.0") until the next scenario load; throws orv::Error
+// for a text that is no version number.
+void HostSetVersion(const std::wstring& version);
+// A button the host shows on its explorer's ribbon, from a connected add-in's customUI document.
+struct RibbonButton {
+    std::wstring progId;   // the add-in whose document holds it
+    std::wstring tabBy;    // "idMso", "id" or "idQ": how the document names the tab
+    std::wstring tab;      // "TabMail"
+    std::wstring groupBy;
+    std::wstring group;
+    std::wstring groupLabel;
+    std::map<std::wstring, std::wstring> attributes;  // the button's own: id, label, size, onAction, ...
+    // The attribute's value, "" when the button doesn't have it.
+    std::wstring Attribute(const std::wstring& name) const;
+};
+std::vector<RibbonButton> HostRibbon();
+// A click on the shown ribbon button with that id: GetIDsOfNames for its onAction on the
+// add-in's IDispatch, then Invoke with an IRibbonControl. Throws orv::Error with the HRESULT of
+// what failed (E_INVALIDARG for no such button) and a description saying what.
+void HostRibbonClick(const std::wstring& buttonId);
+// The listed add-in's GetCustomUI(ribbonId), as the host asks it when that ribbon opens (an
+// inspector's, "Microsoft.Outlook.Mail.Read"); logged and judged like the explorer's document.
+// Throws orv::Error when the add-in offers no IRibbonExtensibility or the call fails.
+std::wstring HostGetCustomUI(const std::wstring& progId, const std::wstring& ribbonId);
+// The fast shutdown of current clients: logs Host.FastExit(), saves the host's state and ends
+// the process with exitCode at once, calling no add-in.
+[[noreturn]] void HostFastExit(unsigned exitCode = 0);
+
 }  // namespace simclient

@@ -75,6 +75,11 @@ void Object::Field(const std::wstring& name, std::function<Variant()> get, std::
            [put](const CallArgs&, const VARIANT& v) { put(v); });
 }
 
+void Object::Hidden(const std::wstring& name) {
+    for (Entry& e : members_)
+        if (e.name == name) e.hidden = true;
+}
+
 const Object::Entry* Object::Find(DISPID id) const {
     for (const Entry& e : members_)
         if (e.id == id) return &e;
@@ -152,13 +157,6 @@ Variant WrongAnswer(FaultAnswer answer, const Variant& real) {
     }
 }
 
-// The type word of Describe ("I4", "BSTR", "DISPATCH"; "NOTHING" for an empty object).
-std::wstring TypeName(const VARIANT& v) {
-    if (v.vt == VT_DISPATCH && !v.pdispVal) return L"NOTHING";
-    std::wstring text = Describe(v);
-    return text.substr(0, text.find(L' '));
-}
-
 }  // namespace
 
 HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result, EXCEPINFO* excep,
@@ -171,7 +169,7 @@ HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARI
     struct Hold { Object* o; ~Hold() { o->Release(); } } hold{this};
 
     std::wstring target = id_.empty() ? kind_ : kind_ + L"[" + id_ + L"]";
-    LogLine(DescribeCall(target, e->name, flags, *dp, e->params));
+    LogLine(DescribeCall(target, e->name, flags, *dp, e->params) + (e->hidden ? L" [hidden]" : L""));
 
     bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     const VARIANT* putValue = nullptr;
@@ -262,6 +260,12 @@ Variant NewEnum(std::vector<Variant> items) {
     p->vt = VT_UNKNOWN;
     p->punkVal = new Enumerator(std::move(items), 0);
     return v;
+}
+
+std::wstring TypeName(const VARIANT& v) {
+    if (v.vt == VT_DISPATCH && !v.pdispVal) return L"NOTHING";
+    std::wstring text = Describe(v);
+    return text.substr(0, text.find(L' '));
 }
 
 std::wstring Describe(const VARIANT& v) {

@@ -63,6 +63,9 @@ protected:
     void Value(const std::wstring& name, std::function<Variant()> get);
     // A read-write property without parameters.
     void Field(const std::wstring& name, std::function<Variant()> get, std::function<void(const VARIANT&)> put);
+    // Marks a declared member hidden, as a type library does with one kept for old callers: it
+    // still works, and the log says " [hidden]" after each call to it.
+    void Hidden(const std::wstring& name);
 
 private:
     struct Entry {
@@ -71,6 +74,7 @@ private:
         std::vector<std::wstring> params;
         Getter get;
         Putter put;
+        bool hidden = false;
     };
     const Entry* Find(DISPID id) const;
 
@@ -126,5 +130,8 @@ Variant NewEnum(std::vector<Variant> items);
 
 // Text of one VARIANT as the log writes it: "I4 1", "BSTR \"x\"", "BOOL False", "ERROR missing".
 std::wstring Describe(const VARIANT& v);
+// The type word of Describe ("I4", "BSTR", "DISPATCH"; "NOTHING" for an empty object), as the
+// log gives an answer's type.
+std::wstring TypeName(const VARIANT& v);
 
 }  // namespace sim

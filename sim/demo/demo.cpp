@@ -1,7 +1,7 @@
 // The demo: plays the mail client through one whole run of the add-in, the way a person
 // would use it, and prints what came out.
 //
-//   OrvalisDemo.exe <save-path> <screenshot.bmp>
+//   OrvalisDemo.exe [--without-cdo] [--client <year>] <save-path> <screenshot.bmp>
 //
 // Start-up (the add-in installs its button and menu item, then disconnects itself), a
 // click on the button (the add-in is loaded on demand and opens its window), "Create
@@ -9,12 +9,18 @@
 // of the window, "Copy to Clipboard", "Save List" to <save-path>, closing the window, and
 // the host's shutdown.
 //
+// --client plays that version of the mail client (2000, 2002, 2003, 2007; 2010, 2013, 2016).
+// From 2010 on the client is a ribbon host and the run takes the add-in's ribbon button
+// instead: start-up, a click on the button "Orvalis" of the ribbon's group "Orvalis", Create
+// List, copy, save, close, a second click, and the shutdown with the window open.
+//
 // A scenario (or host state file) that doesn't load stops it before the mail client starts,
 // with one line naming the file, the place and what is wrong, and exit code 2.
 #include <windows.h>
 #include <ole2.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "clipboard.h"
@@ -81,25 +87,16 @@ bool CdoRegistered() {
     return SUCCEEDED(CLSIDFromProgID(L"MAPI.Session", &clsid));
 }
 
-int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo) {
-    desktop::WinHelpCatcher viewer;
-    size_t helpShown = 0;
-    if (withoutCdo) simclient::HideCdoRegistration();
-    Say(CdoRegistered() ? L"CDO is installed: the add-in uses its address book."
-                        : L"CDO is not installed: the add-in uses the mail client's own address book.");
-    Say(L"1. The mail client starts.");
-    simclient::HostStartup();
-    ShowHelpRequests(viewer, &helpShown);
-    ShowControls();
-    ShowAddIns();
-
-    Say(L"2. A click on the toolbar button \"Orvalis\".");
-    simclient::HostClick(L"Standard/Orvalis");
+// The window after a click, or an error when it doesn't open.
+HWND WindowAfterClick() {
     HWND form = FindForm1();
     if (!form) orv::Raise(E_FAIL, L"The builder window did not open");
     Say(L"  window \"" + desktop::WindowText(form) + L"\" open");
-    ShowAddIns();
+    return form;
+}
 
+// Steps 3 to 5 of either run: "Create List" and a screenshot, "Copy to Clipboard", "Save List".
+void MakeCopyAndSaveList(HWND form, const std::wstring& savePath, const std::wstring& screenshot) {
     Say(L"3. \"Create List\" on the address-book picks.");
     SendMessageW(Button(form, L"Create List"), BM_CLICK, 0, 0);
     desktop::Pump(300);
@@ -127,27 +124,127 @@ int Run(const std::wstring& savePath, const std::wstring& screenshot, bool witho
     }
     if (GetFileAttributesW(savePath.c_str()) == INVALID_FILE_ATTRIBUTES) orv::Raise(E_FAIL, L"The list was not saved");
     Say(L"  saved: " + savePath);
+}
+
+// The buttons the add-ins put on the explorer's ribbon.
+void ShowRibbon() {
+    auto buttons = simclient::HostRibbon();
+    if (buttons.empty()) Say(L"  ribbon: no buttons from add-ins");
+    for (const auto& b : buttons)
+        Say(L"  ribbon: tab " + b.tab + L", group \"" + b.groupLabel + L"\": button \"" + b.Attribute(L"label") + L"\" (id " +
+            b.Attribute(L"id") + L", " + (b.Attribute(L"size").empty() ? L"normal" : b.Attribute(L"size")) + L", onAction " +
+            b.Attribute(L"onAction") + L") of " + b.progId);
+}
+
+// The id the add-in's document gives its button "Orvalis" in the group "Orvalis"; "" when none.
+std::wstring OrvalisButtonId() {
+    for (const auto& b : simclient::HostRibbon())
+        if (b.groupLabel == L"Orvalis" && b.Attribute(L"label") == L"Orvalis" && !b.Attribute(L"id").empty())
+            return b.Attribute(L"id");
+    return L"";
+}
+
+bool WindowShown() {
+    HWND form = FindWindowW(kWindowClass, nullptr);
+    return form && IsWindowVisible(form);
+}
+
+// One whole run. On a client up to 2007 the toolbar button loads the add-in on demand; from
+// 2010 on (ribbon) the add-in stays connected and its ribbon button opens the window, a second
+// time after it was closed, and the client shuts down with the window open.
+int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo, bool ribbon) {
+    desktop::WinHelpCatcher viewer;
+    size_t helpShown = 0;
+    if (withoutCdo) simclient::HideCdoRegistration();
+    Say(CdoRegistered() ? L"CDO is installed: the add-in uses its address book."
+                        : L"CDO is not installed: the add-in uses the mail client's own address book.");
+    Say(L"1. The mail client starts.");
+    simclient::HostStartup();
+    ShowHelpRequests(viewer, &helpShown);
+    if (ribbon) ShowRibbon();
+    ShowControls();
+    ShowAddIns();
+
+    std::function<void()> click = [] { simclient::HostClick(L"Standard/Orvalis"); };
+    if (ribbon) {
+        const std::wstring button = OrvalisButtonId();
+        if (button.empty()) {
+            Say(L"The add-in gave no ribbon button \"Orvalis\" in a group \"Orvalis\": there is nothing to click, so "
+                L"the run stops here.");
+            Say(L"The mail client shuts down.");
+            simclient::HostShutdown();
+            if (withoutCdo) simclient::RestoreCdoRegistration();
+            return 1;
+        }
+        click = [button] { simclient::HostRibbonClick(button); };
+        Say(L"2. A click on the ribbon button \"Orvalis\" (id " + button + L").");
+    } else {
+        Say(L"2. A click on the toolbar button \"Orvalis\".");
+    }
+    click();
+    HWND form = WindowAfterClick();
+    ShowAddIns();
+
+    MakeCopyAndSaveList(form, savePath, screenshot);
 
     Say(L"6. The user closes the window.");
     SendMessageW(form, WM_CLOSE, 0, 0);
     desktop::Pump(100);
     ShowAddIns();
 
-    Say(L"7. The mail client shuts down.");
+    if (ribbon) {
+        Say(L"7. A second click on the ribbon button \"Orvalis\".");
+        click();
+        WindowAfterClick();
+        Say(L"8. The mail client shuts down with the window open.");
+    } else {
+        Say(L"7. The mail client shuts down.");
+    }
     simclient::HostShutdown();
+    if (ribbon) {
+        desktop::Pump(100);
+        Say(WindowShown() ? L"  the window is still open" : L"  the window closed");
+        ShowAddIns();
+    }
     ShowHelpRequests(viewer, &helpShown);
     if (withoutCdo) simclient::RestoreCdoRegistration();
     return 0;
 }
 
+// The client's version for a year of release; "" for a year without one.
+std::wstring VersionOf(const std::wstring& year) {
+    const std::pair<const wchar_t*, const wchar_t*> kVersions[] = {
+        {L"2000", L"9.0.0.0"},  {L"2002", L"10.0.0.0"}, {L"2003", L"11.0.0.0"}, {L"2007", L"12.0.0.0"},
+        {L"2010", L"14.0.0.0"}, {L"2013", L"15.0.0.0"}, {L"2016", L"16.0.0.0"},
+    };
+    for (const auto& [y, v] : kVersions)
+        if (year == y) return v;
+    return L"";
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // --without-cdo first: the run then plays a machine where CDO isn't installed.
-    const bool withoutCdo = argc > 1 && std::wstring(argv[1]) == L"--without-cdo";
-    if (withoutCdo) --argc, ++argv;
+    // Options first: --without-cdo plays a machine where CDO isn't installed, --client <year>
+    // a version of the mail client.
+    bool withoutCdo = false;
+    std::wstring year;
+    for (; argc > 1 && argv[1][0] == L'-' && argv[1][1] == L'-'; --argc, ++argv) {
+        const std::wstring option = argv[1];
+        if (option == L"--without-cdo") {
+            withoutCdo = true;
+        } else if (option == L"--client" && argc > 2 && !VersionOf(argv[2]).empty()) {
+            year = argv[2];
+            --argc, ++argv;
+        } else {
+            argc = 0;
+            break;
+        }
+    }
     if (argc < 2) {
-        fputs("usage: OrvalisDemo [--without-cdo] <save-path> [screenshot.bmp]\n", stderr);
+        fputs("usage: OrvalisDemo [--without-cdo] [--client 2000|2002|2003|2007|2010|2013|2016] <save-path> "
+              "[screenshot.bmp]\n",
+              stderr);
         return 2;
     }
     OleInitialize(nullptr);
@@ -159,7 +256,14 @@ int wmain(int argc, wchar_t** argv) {
             OleUninitialize();
             return kBadDataFile;
         }
-        rc = Run(argv[1], argc > 2 ? argv[2] : L"", withoutCdo);
+        const std::wstring save = argv[1], shot = argc > 2 ? argv[2] : L"";
+        bool ribbon = false;
+        if (!year.empty()) {
+            simclient::HostSetVersion(VersionOf(year));
+            ribbon = std::stoi(VersionOf(year)) >= 14;
+            Say(L"The mail client is its " + year + L" version" + (ribbon ? L": the add-in's place is the ribbon." : L"."));
+        }
+        rc = Run(save, shot, withoutCdo, ribbon);
     } catch (const orv::Error& e) {
         Say(L"demo failed: " + e.description());
     } catch (...) {

@@ -24,7 +24,7 @@ struct Step {
 const wchar_t kUsage[] =
     L"usage: OrvalisHost.exe step...\n"
     L"steps: startup | click <path> | shutdown | pump <ms> | wait-closed <ms> | layout | addins | reset |\n"
-    L"       script <file> (one step per line)";
+    L"       ribbon | ribbon-click <button id> | fast-exit | script <file> (one step per line)";
 
 void Print(const std::wstring& text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -36,12 +36,12 @@ void Print(const std::wstring& text) {
 }
 
 bool TakesArgument(const std::wstring& name) {
-    return name == L"click" || name == L"pump" || name == L"wait-closed" || name == L"script";
+    return name == L"click" || name == L"ribbon-click" || name == L"pump" || name == L"wait-closed" || name == L"script";
 }
 
 bool Known(const std::wstring& name) {
     return TakesArgument(name) || name == L"startup" || name == L"shutdown" || name == L"layout" ||
-           name == L"addins" || name == L"reset";
+           name == L"addins" || name == L"reset" || name == L"ribbon" || name == L"fast-exit";
 }
 
 std::wstring Trim(const std::wstring& s) {
@@ -116,12 +116,32 @@ bool HasVisibleWindow() {
     return found;
 }
 
+// The ribbon buttons the host shows, one line each.
+std::wstring RibbonText() {
+    std::wstring out;
+    for (const auto& b : simclient::HostRibbon()) {
+        out += L"\n  AddIn[" + b.progId + L"] tab " + b.tabBy + L"=" + b.tab + L", group " + b.groupBy + L"=" + b.group;
+        if (!b.groupLabel.empty()) out += L" \"" + b.groupLabel + L"\"";
+        out += L": button";
+        for (const auto& [name, value] : b.attributes) out += L" " + name + L"=\"" + value + L"\"";
+    }
+    return out.empty() ? L"no ribbon buttons" : out.substr(1);
+}
+
 // Runs one step; returns its line of output (or throws orv::Error).
 std::wstring RunStep(const Step& s) {
     if (s.name == L"startup") {
         simclient::HostStartup();
     } else if (s.name == L"click") {
         simclient::HostClick(s.arg);
+    } else if (s.name == L"ribbon-click") {
+        simclient::HostRibbonClick(s.arg);
+    } else if (s.name == L"ribbon") {
+        return RibbonText();
+    } else if (s.name == L"fast-exit") {
+        // The process ends here, as a current client may end: no add-in hears of it.
+        Print(L"fast-exit: ending now");
+        simclient::HostFastExit(0);
     } else if (s.name == L"shutdown") {
         simclient::HostShutdown();
     } else if (s.name == L"reset") {

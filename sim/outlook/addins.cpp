@@ -15,26 +15,6 @@ namespace {
 const IID IID_COMAddIns = {0x000C0339, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID IID_COMAddIn = {0x000C033A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-std::wstring Target(const AddIn& a) { return L"AddIn[" + a.progId + L"]"; }
-
-std::wstring HexCode(HRESULT hr) {
-    wchar_t buf[16];
-    swprintf(buf, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-    return buf;
-}
-
-// Logs a failed call with the description the add-in left in its error info.
-void ReportFailure(const AddIn& a, const wchar_t* method, HRESULT hr) {
-    std::wstring description;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info) {
-        orv::Bstr text;
-        if (SUCCEEDED(info->GetDescription(text.put()))) description = text.str();
-        info->Release();
-    }
-    LogLine(Target(a) + L"." + method + L" failed " + HexCode(hr) + L" \"" + description + L"\"");
-}
-
 ComPtr<IDTExtensibility2> Extensibility(IUnknown* object) {
     ComPtr<IDTExtensibility2> ext;
     if (object) object->QueryInterface(IID_IDTExtensibility2, reinterpret_cast<void**>(ext.GetAddressOf()));
@@ -121,6 +101,25 @@ public:
 
 }  // namespace
 
+std::wstring Target(const AddIn& a) { return L"AddIn[" + a.progId + L"]"; }
+
+std::wstring HexCode(HRESULT hr) {
+    wchar_t buf[16];
+    swprintf(buf, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return buf;
+}
+
+void ReportFailure(const AddIn& a, const wchar_t* method, HRESULT hr) {
+    std::wstring description;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        orv::Bstr text;
+        if (SUCCEEDED(info->GetDescription(text.put()))) description = text.str();
+        info->Release();
+    }
+    LogLine(Target(a) + L"." + method + L" failed " + HexCode(hr) + L" \"" + description + L"\"");
+}
+
 Variant NewCOMAddIns() { return Hand(new COMAddIns); }
 Variant NewCOMAddIn(const AddInPtr& addIn) { return Hand(new COMAddIn(addIn)); }
 
@@ -164,6 +163,8 @@ HRESULT AttachAddIn(const AddInPtr& addIn, IUnknown* object, LONG connectMode) {
             addIn->connected = false;
             addIn->object.Reset();
         }
+    } else if (addIn->connected && addIn->object.Get() == object) {
+        LoadExplorerRibbon(addIn);  // unless the add-in switched itself off meanwhile
     }
     return hr;
 }
@@ -174,6 +175,9 @@ void DisconnectAddIn(const AddInPtr& addIn, LONG removeMode) {
     // the host's reference goes only after the call has returned.
     ComPtr<IUnknown> object = std::move(addIn->object);
     addIn->connected = false;
+    // Its ribbon goes with the connection; the next one is asked again.
+    addIn->ribbon.clear();
+    addIn->ribbonAsked = false;
     LogLine(Target(*addIn) + L".OnDisconnection(mode " + std::to_wstring(removeMode) + L")");
     if (auto ext = Extensibility(object.Get())) {
         HRESULT hr = WithCustom([&](SAFEARRAY** custom) { return ext->OnDisconnection(removeMode, custom); });

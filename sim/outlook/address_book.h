@@ -45,7 +45,5 @@ Variant NewAddressEntry(EntryRef entry);
 Variant NewRecipients(std::vector<EntryRef> picked);
 // A new Select Names dialog with the client's defaults.
 Variant NewSelectNamesDialog();
-// Whether the namespace offers GetSelectNamesDialog (false for a client of CDO's own era).
-bool OffersSelectNamesDialog();
 
 }  // namespace sim::outlook

@@ -1,6 +1,7 @@
 // The mail client's application, its MAPI namespace with the default folders and the Select
 // Names dialog, and the explorer window that a folder's Display opens.
 #include "address_book.h"
+#include "client.h"
 #include "host_objects.h"
 #include "parts.h"
 #include "sim_state.h"
@@ -30,8 +31,12 @@ public:
     explicit Folder(const std::wstring& name) : Object(L"Folder", name, {IID_MAPIFolder}) {
         Value(L"Name", [name] { return Variant::Str(name); });
         Member(L"Display", {}, [](const CallArgs&) {
-            // Showing a folder opens an explorer window when none is active.
-            TheHost().explorerOpen = true;
+            // Showing a folder opens an explorer window when none is active; a new explorer
+            // shows the ribbons of the add-ins connected meanwhile.
+            Host& h = TheHost();
+            const bool opens = !h.explorerOpen;
+            h.explorerOpen = true;
+            if (opens) LoadExplorerRibbons();
             return Variant();
         });
     }
@@ -59,6 +64,9 @@ public:
     Explorer() : Object(L"Explorer", L"", {IID__Explorer}) {
         Value(L"Caption", [] { return Variant::Str(L"Inbox"); });
         Value(L"CommandBars", [] { return NewCommandBars(); });
+        // From 2010 on the ribbon replaces the explorer's command bars; the member stays for
+        // old add-ins, whose controls land on the ribbon's Add-ins tab.
+        if (IsRibbonHost()) Hidden(L"CommandBars");
     }
 };
 
@@ -70,12 +78,8 @@ public:
     Application() : Object(L"Application", L"", {IID__Application}) {
         g_app = this;
         Value(L"Name", [] { return Variant::Str(L"Outlook"); });
-        Value(L"Version", [] { return Variant::Str(L"9.0.0.0"); });
-        Value(L"ActiveExplorer", [] {
-            // Nothing (an empty object) when no explorer window is open.
-            if (!TheHost().explorerOpen) return Variant::Object(nullptr);
-            return Hand(new Explorer);
-        });
+        Value(L"Version", [] { return Variant::Str(ClientVersion()); });
+        Value(L"ActiveExplorer", [] { return NewExplorer(); });
         Value(L"COMAddIns", [] { return NewCOMAddIns(); });
         Member(L"GetNamespace", {L"Type"}, [](const CallArgs& a) {
             std::wstring type = a.Has(0) ? orv::ToString(*a.At(0)) : L"";
@@ -93,6 +97,12 @@ protected:
 };
 
 }  // namespace
+
+Variant NewExplorer() {
+    // Nothing (an empty object) when no explorer window is open.
+    if (!TheHost().explorerOpen) return Variant::Object(nullptr);
+    return Hand(new Explorer);
+}
 
 ComPtr<IDispatch> ApplicationObject() {
     if (g_app) return ComPtr<IDispatch>(static_cast<IDispatch*>(g_app));

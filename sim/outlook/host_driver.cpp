@@ -1,6 +1,7 @@
 // The part of the stand-in that plays the mail client itself: start-up from the registry's
 // add-in entries, a click on a control (demand load), shutdown; and the exports through
 // which tests and OrvalisHost.exe drive it.
+#include "client.h"
 #include "error.h"
 #include "host_extensibility.h"
 #include "host_objects.h"
@@ -95,21 +96,44 @@ namespace {
 
 using namespace sim::outlook;
 
+// Runs an export's work: a failure becomes its HRESULT, with its description in the caller's
+// error info.
 template <class F>
 HRESULT Run(F f) noexcept {
     try {
         f();
         return S_OK;
     } catch (const sim::Failure& e) {
-        return e.hr;
+        return orv::ReportError(orv::Error(e.hr, e.description));
     } catch (const orv::Error& e) {
-        return e.hr();
+        return orv::ReportError(e);
     } catch (...) {
         return E_UNEXPECTED;
     }
 }
 
 BSTR Text(const std::wstring& s) { return SysAllocStringLen(s.data(), static_cast<UINT>(s.size())); }
+
+// A field of SimHostRibbon's lines: backslash, tab and line breaks written as escapes.
+std::wstring Escaped(const std::wstring& s) {
+    std::wstring out;
+    for (wchar_t c : s) {
+        switch (c) {
+            case L'\\': out += L"\\\\"; break;
+            case L'\t': out += L"\\t"; break;
+            case L'\n': out += L"\\n"; break;
+            case L'\r': out += L"\\r"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+AddInPtr ListedAddIn(const std::wstring& progId) {
+    for (const auto& a : TheHost().addIns)
+        if (_wcsicmp(a->progId.c_str(), progId.c_str()) == 0) return a;
+    sim::Fail(E_INVALIDARG, L"No add-in is listed as " + progId);
+}
 
 }  // namespace
 
@@ -170,6 +194,68 @@ extern "C" HRESULT __stdcall SimHostAddAddIn(IUnknown* object, const wchar_t* de
         result = AttachAddIn(a, object, connectMode);
     });
     return FAILED(hr) ? hr : result;
+}
+
+// A click on the ribbon button with that id (its add-in's onAction callback). Fails
+// E_INVALIDARG when no shown button has the id, else with what the callback's GetIDsOfNames or
+// Invoke failed with; the error info says what went wrong.
+extern "C" HRESULT __stdcall SimHostRibbonClick(const wchar_t* buttonId) {
+    return Run([buttonId] {
+        std::wstring id = buttonId ? buttonId : L"";
+        sim::LogLine(L"Host.RibbonClick(\"" + id + L"\")");
+        ClickRibbonButton(id);
+    });
+}
+
+// The ribbon buttons the host shows, one line each: ProgID, tab (how named, name), group (how
+// named, name, label), then the button's attributes as name=value, all separated by tabs.
+extern "C" BSTR __stdcall SimHostRibbon() {
+    try {
+        std::wstring s;
+        for (const auto& a : TheHost().addIns)
+            for (const RibbonButton& b : a->ribbon) {
+                s += Escaped(a->progId);
+                for (const std::wstring* f : {&b.tabBy, &b.tab, &b.groupBy, &b.group, &b.groupLabel}) s += L"\t" + Escaped(*f);
+                for (const auto& [name, value] : b.attributes) s += L"\t" + Escaped(name) + L"=" + Escaped(value);
+                s += L"\n";
+            }
+        return Text(s);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// What the listed add-in's GetCustomUI answers for ribbonId (an inspector's, say), logged and
+// judged as the explorer's document is, but not shown.
+extern "C" HRESULT __stdcall SimHostGetCustomUI(const wchar_t* progId, const wchar_t* ribbonId, BSTR* xml) {
+    if (!xml) return E_POINTER;
+    *xml = nullptr;
+    return Run([&] {
+        std::wstring answer = AskCustomUI(ListedAddIn(progId ? progId : L""), ribbonId ? ribbonId : L"");
+        *xml = Text(answer);
+    });
+}
+
+// Plays a client of another version ("16.0.0.0") until the next scenario load.
+extern "C" HRESULT __stdcall SimHostSetVersion(const wchar_t* version) {
+    return Run([version] {
+        sim::EnsureScenarioLoaded();  // a later first load would put the scenario's version back
+        std::wstring v = version ? version : L"";
+        if (!SetClientVersion(v)) sim::Fail(E_INVALIDARG, L"\"" + v + L"\" is not a version number (as \"16.0.0.0\")");
+        sim::LogLine(L"Host.Version(\"" + v + L"\")");
+    });
+}
+
+// The fast shutdown of current clients: the process ends at once, without OnBeginShutdown or
+// OnDisconnection to any add-in (the loaded libraries still get their process detach). The
+// client's own state is saved first, as it saves its data before it goes.
+extern "C" void __stdcall SimHostFastExit(UINT exitCode) {
+    try {
+        sim::LogLine(L"Host.FastExit()");
+        SaveState();
+    } catch (...) {
+    }
+    ExitProcess(exitCode);
 }
 
 // The bars and controls as indented captions.

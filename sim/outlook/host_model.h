@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "custom_ui.h"
+
 namespace sim::outlook {
 
 using Microsoft::WRL::ComPtr;
@@ -66,6 +68,10 @@ struct AddIn {
     DWORD loadBehavior = 0;   // from the registry entry; bit 1 connects at start-up
     bool connected = false;
     ComPtr<IUnknown> object;  // the connect object while connected; null for a resident add-in
+    // A ribbon host asks each connection once for the explorer's ribbon; the buttons it shows
+    // go with the connection.
+    bool ribbonAsked = false;
+    std::vector<RibbonButton> ribbon;
 };
 using AddInPtr = std::shared_ptr<AddIn>;
 

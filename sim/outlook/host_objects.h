@@ -15,6 +15,18 @@ Variant NewControls(const ControlListPtr& list, const std::wstring& ownerId);
 Variant NewControl(const ControlPtr& control);
 Variant NewCOMAddIns();
 Variant NewCOMAddIn(const AddInPtr& addIn);
+// The active explorer (ActiveExplorer's answer): Nothing while no explorer window is open.
+Variant NewExplorer();
+// The control a ribbon callback gets: IRibbonControl with the button's id and tag, the active
+// explorer as its context.
+ComPtr<IDispatch> NewRibbonControl(const std::wstring& id, const std::wstring& tag);
+
+// "AddIn[ProgID]": how the log names the host's calls to an add-in.
+std::wstring Target(const AddIn& a);
+std::wstring HexCode(HRESULT hr);
+// Logs a failed call to the add-in with the description it left in its error info:
+// AddIn[ProgID].method failed 0x80004005 "description".
+void ReportFailure(const AddIn& a, const wchar_t* method, HRESULT hr);
 
 // Creates the add-in's class by its ProgID and connects it; a failure to create throws
 // sim::Failure. A failing OnConnection is logged and leaves the add-in disconnected.
@@ -35,5 +47,18 @@ void StartHost();
 void ShutdownHost();
 // What a click on the control makes the host do: a demand load for an action "!<ProgID>".
 void ClickControl(const ControlPtr& control);
+
+// The ribbon host (from 2010 on). After a connection, while an explorer is open, the host asks
+// the connect object once for IRibbonExtensibility and the explorer's customUI document, and
+// shows the buttons of a document it accepts; nothing on an older client.
+void LoadExplorerRibbon(const AddInPtr& addIn);
+// The same for every connected add-in not asked yet: an explorer has opened.
+void LoadExplorerRibbons();
+// The add-in's answer to GetCustomUI(ribbonId), logged and judged as the explorer's is, but
+// nothing is shown. Throws Failure when the add-in offers no ribbon or the call fails.
+std::wstring AskCustomUI(const AddInPtr& addIn, const std::wstring& ribbonId);
+// A click on the shown ribbon button with that id: the add-in's onAction callback, by name
+// through its IDispatch, with an IRibbonControl. Throws Failure (also when the callback fails).
+void ClickRibbonButton(const std::wstring& buttonId);
 
 }  // namespace sim::outlook

@@ -1,7 +1,6 @@
 // The Select Names dialog and the Recipients it returns. Its answers are the scenario's picks,
 // counted together with the CDO stand-in's address-book dialogs: each is the user's next answer.
 #include "address_book.h"
-#include "data_file.h"
 #include "sim_state.h"
 
 namespace sim::outlook {
@@ -11,8 +10,6 @@ namespace {
 constexpr long olTo = 1;
 constexpr long olShowNone = 0;
 constexpr long olShowToCcBcc = 3;
-
-bool g_offersSelectNamesDialog = true;
 
 class Recipient : public Object {
 public:
@@ -126,26 +123,9 @@ private:
     std::vector<EntryRef> picked_;
 };
 
-// The "outlook" section: {"selectNamesDialog": false} plays a client of CDO's own era.
-void CheckOutlookSection(const nlohmann::json& outlook, const std::string& path) {
-    if (outlook.is_null()) return;
-    ExpectObject(outlook, path);
-    OnlyKeys(outlook, path, {"selectNamesDialog"});
-    BoolAt(outlook, path, "selectNamesDialog", true);
-}
-
-void LoadOutlookSection(const nlohmann::json& scenario) {
-    bool offers = true;
-    if (scenario.contains("outlook")) offers = scenario["outlook"].value("selectNamesDialog", true);
-    g_offersSelectNamesDialog = offers;
-}
-
-const bool registered = (RegisterScenarioLoader("outlook", &CheckOutlookSection, &LoadOutlookSection), true);
-
 }  // namespace
 
 Variant NewRecipients(std::vector<EntryRef> picked) { return Hand(new Recipients(std::move(picked))); }
 Variant NewSelectNamesDialog() { return Hand(new SelectNamesDialog); }
-bool OffersSelectNamesDialog() { return g_offersSelectNamesDialog; }
 
 }  // namespace sim::outlook

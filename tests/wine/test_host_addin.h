@@ -117,10 +117,11 @@ private:
 };
 
 // Registers a class for this process under a ProgID: the registry gets the ProgID (so the
-// host's by-name lookup works) and COM gets a class object handing out the given add-in.
+// host's by-name lookup works) and COM gets a class object handing out the given add-in (a new
+// object with one reference, which the factory hands on).
 class RegisteredClass : public IClassFactory {
 public:
-    RegisteredClass(const CLSID& clsid, const std::wstring& progId, std::function<TestAddIn*()> make)
+    RegisteredClass(const CLSID& clsid, const std::wstring& progId, std::function<IUnknown*()> make)
         : progId_(progId), make_(std::move(make)) {
         wchar_t text[64];
         StringFromGUID2(clsid, text, 64);
@@ -146,7 +147,7 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        TestAddIn* addIn = make_();
+        IUnknown* addIn = make_();
         if (!addIn) return E_OUTOFMEMORY;
         ++created;
         HRESULT hr = addIn->QueryInterface(iid, out);
@@ -165,7 +166,7 @@ private:
     }
 
     std::wstring progId_;
-    std::function<TestAddIn*()> make_;
+    std::function<IUnknown*()> make_;
     DWORD cookie_ = 0;
 };
 

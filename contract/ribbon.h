@@ -1,0 +1,38 @@
+#pragma once
+// The mail client's ribbon interfaces (2010 and later), declared once for the client's side
+// and the add-in's side: a connect object that offers IRibbonExtensibility hands the client a
+// customUI document for each ribbon it shows; a click on one of its controls reaches the
+// callback named in the document through the connect object's IDispatch, with an
+// IRibbonControl that says which control it was. Both are dual interfaces whose members
+// follow IDispatch's in the vtable; their DISPIDs are the published ones (1, 2, 3).
+#include <windows.h>
+#include <ole2.h>
+#include <oaidl.h>
+
+namespace contract {
+
+// The namespace of the customUI documents the client reads from its 2010 version on.
+inline constexpr wchar_t kCustomUINamespace[] = L"http://schemas.microsoft.com/office/2009/07/customui";
+// The ribbon of the main window (the explorer). The inspectors have ribbons of their own
+// ("Microsoft.Outlook.Mail.Read", "Microsoft.Outlook.Mail.Compose", ...).
+inline constexpr wchar_t kExplorerRibbonId[] = L"Microsoft.Outlook.Explorer";
+
+}  // namespace contract
+
+// {000C0396-0000-0000-C000-000000000046}
+struct IRibbonExtensibility : public IDispatch {
+    // DISPID 1. The customUI document for the ribbon RibbonID, or an empty string for none.
+    virtual HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) = 0;
+};
+__CRT_UUID_DECL(IRibbonExtensibility, 0x000C0396, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
+
+// {000C0395-0000-0000-C000-000000000046}
+struct IRibbonControl : public IDispatch {
+    // DISPID 1: the control's id in the document.
+    virtual HRESULT STDMETHODCALLTYPE get_Id(BSTR* Id) = 0;
+    // DISPID 2: the window whose ribbon holds the control (the explorer, or an inspector).
+    virtual HRESULT STDMETHODCALLTYPE get_Context(IDispatch** Context) = 0;
+    // DISPID 3: the control's tag in the document, "" when it has none.
+    virtual HRESULT STDMETHODCALLTYPE get_Tag(BSTR* Tag) = 0;
+};
+__CRT_UUID_DECL(IRibbonControl, 0x000C0395, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
