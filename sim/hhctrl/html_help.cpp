@@ -56,18 +56,18 @@ std::optional<std::wstring> StringResource(HINSTANCE hinst, UINT id) {
 }
 
 template <class Char>
-Popup ReadPopup(const PopupOf<Char>& in, bool hasFile) {
+Popup ReadPopup(const PopupOf<Char>* in, bool hasFile) {
     Popup p;
-    p.cbStruct = in.cbStruct;
-    if (!p.complete()) return p;  // the rest may not be there
-    p.hinst = in.hinst;
-    p.idString = in.idString;
-    p.text = Text(in.pszText);
-    p.pt = in.pt;
-    p.foreground = in.clrForeground;
-    p.background = in.clrBackground;
-    p.margins = in.rcMargins;
-    p.font = Text(in.pszFont);
+    p.cbStruct = in->cbStruct;
+    if (!p.complete()) return p;  // the rest may not be there: read no further
+    p.hinst = in->hinst;
+    p.idString = in->idString;
+    p.text = Text(in->pszText);
+    p.pt = in->pt;
+    p.foreground = in->clrForeground;
+    p.background = in->clrBackground;
+    p.margins = in->rcMargins;
+    p.font = Text(in->pszFont);
     if (p.idString == 0) p.shown = p.text;
     else if (!hasFile) p.shown = StringResource(p.hinst, p.idString);
     return p;
@@ -83,7 +83,7 @@ Request Read(const wchar_t* api, HWND owner, const Char* file, UINT command, DWO
     r.data = data;
     if (hhsim::TakesString(command)) r.topic = Text(reinterpret_cast<const Char*>(data));
     if (command == HH_DISPLAY_TEXT_POPUP && data)
-        r.popup = ReadPopup(*reinterpret_cast<const PopupOf<Char>*>(data), r.file.has_value());
+        r.popup = ReadPopup(reinterpret_cast<const PopupOf<Char>*>(data), r.file.has_value());
     return r;
 }
 
