@@ -168,6 +168,44 @@ extern "C" void __stdcall SimClearLog() { sim::ClearLog(); }
 // Live stand-in objects of one kind ("Session", "Recipient", ...), or of all kinds for NULL or "".
 extern "C" LONG __stdcall SimLiveObjects(const wchar_t* kind) { return sim::LiveObjects(kind ? kind : L""); }
 
+// For stand-ins that live in modules of their own (hhctrl.ocx): their calls go into this one log,
+// in order with everybody else's, and the scenario's fault rules and the live counts apply to
+// them as to the objects here. SimRecordCall logs line and says how a rule for kind[id].member
+// makes the call go wrong: 0 not at all, 1 it fails, 2 it answers nothing, 3 the wrong type.
+// Without a member the line is a note, not a call: no rule applies to it.
+extern "C" LONG __stdcall SimRecordCall(const wchar_t* kind, const wchar_t* id, const wchar_t* member, const wchar_t* line) {
+    try {
+        sim::EnsureScenarioLoaded();
+        sim::LogLine(line ? line : L"");
+        if (!member || !*member) return 0;
+        const sim::FaultRule* f = sim::MatchFault(kind ? kind : L"", id ? id : L"", member);
+        if (!f) return 0;
+        switch (f->answer) {
+            case sim::FaultAnswer::Fail: return 1;
+            case sim::FaultAnswer::Nothing: return 2;
+            case sim::FaultAnswer::WrongType: return 3;
+        }
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+// What a call answered ("<- HtmlHelp.HtmlHelpW HWND"), logged only where answers are logged.
+extern "C" void __stdcall SimRecordAnswer(const wchar_t* line) {
+    try {
+        if (sim::LogResults()) sim::LogLine(line ? line : L"");
+    } catch (...) {
+    }
+}
+// One more (delta 1) or one fewer (-1) live object of a kind.
+extern "C" void __stdcall SimCountObject(const wchar_t* kind, LONG delta) {
+    try {
+        for (; delta > 0; --delta) sim::CountBirth(kind ? kind : L"");
+        for (; delta < 0; ++delta) sim::CountDeath(kind ? kind : L"");
+    } catch (...) {
+    }
+}
+
 // "Kind=count" for every kind with live objects, one per line.
 extern "C" BSTR __stdcall SimLiveReport() {
     std::wstring s;

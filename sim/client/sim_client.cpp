@@ -76,6 +76,20 @@ void ClearLog() { Export<void(__stdcall*)()>("SimClearLog")(); }
 long LiveObjects(const std::wstring& kind) { return Export<LONG(__stdcall*)(const wchar_t*)>("SimLiveObjects")(kind.c_str()); }
 std::wstring LiveReport() { return TakeBstr(Export<BSTR(__stdcall*)()>("SimLiveReport")()); }
 
+Fault RecordCall(const std::wstring& kind, const std::wstring& id, const std::wstring& member, const std::wstring& line) {
+    using F = LONG(__stdcall*)(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*);
+    switch (Export<F>("SimRecordCall")(kind.c_str(), id.c_str(), member.c_str(), line.c_str())) {
+        case 1: return Fault::Failure;
+        case 2: return Fault::Nothing;
+        case 3: return Fault::WrongType;
+        default: return Fault::None;
+    }
+}
+void RecordAnswer(const std::wstring& line) { Export<void(__stdcall*)(const wchar_t*)>("SimRecordAnswer")(line.c_str()); }
+void CountObject(const std::wstring& kind, long delta) {
+    Export<void(__stdcall*)(const wchar_t*, LONG)>("SimCountObject")(kind.c_str(), delta);
+}
+
 namespace {
 
 void Check(HRESULT hr, const wchar_t* what) {

@@ -28,6 +28,17 @@ long LiveObjects(const std::wstring& kind = L"");
 // "Kind=count" lines for the kinds with live objects (for messages of failed assertions).
 std::wstring LiveReport();
 
+// For a stand-in in a module of its own (sim/hhctrl): RecordCall puts its call's line into the
+// one log, in order with every other stand-in's calls, and says how the scenario's fault rule
+// for kind[id].member, if one matches this call, makes it go wrong (an empty member: a note in
+// the log that no rule applies to); RecordAnswer logs what it answered where answers are logged
+// (ORVALIS_SIM_LOG_RESULTS=1); CountObject counts its objects among the live ones. Each throws
+// orv::Error where the stand-ins' server can't be loaded.
+enum class Fault { None, Failure, Nothing, WrongType };
+Fault RecordCall(const std::wstring& kind, const std::wstring& id, const std::wstring& member, const std::wstring& line);
+void RecordAnswer(const std::wstring& line);
+void CountObject(const std::wstring& kind, long delta);
+
 // A machine without CDO: moves the "MAPI.Session" ProgID and the CDO session's class
 // registration (machine and user) aside to HKCU\Software\OrvalisTest\WithoutCdo, so that
 // creating the session fails as where CDO was never installed (CLSIDFromProgID:

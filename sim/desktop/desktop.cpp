@@ -32,23 +32,24 @@ std::wstring WindowText(HWND w) {
     return s;
 }
 
-namespace {
-
 bool IsClass(HWND w, const wchar_t* name) {
     wchar_t cls[64];
     return GetClassNameW(w, cls, 64) && _wcsicmp(cls, name) == 0;
 }
 
+namespace {
+
 struct Search {
     DWORD processId;
+    const std::function<bool(HWND)>& keep;
     std::vector<HWND> found;
 };
 
-BOOL CALLBACK CollectBoxes(HWND w, LPARAM p) {
+BOOL CALLBACK CollectWindows(HWND w, LPARAM p) {
     auto* search = reinterpret_cast<Search*>(p);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == search->processId && IsWindowVisible(w) && IsClass(w, L"#32770")) search->found.push_back(w);
+    if (pid == search->processId && search->keep(w)) search->found.push_back(w);
     return TRUE;
 }
 
@@ -62,10 +63,14 @@ BOOL CALLBACK CollectStaticText(HWND w, LPARAM p) {
 
 }  // namespace
 
-std::vector<HWND> DialogBoxes(DWORD processId) {
-    Search search{processId, {}};
-    EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&search));
+std::vector<HWND> TopLevelWindows(DWORD processId, const std::function<bool(HWND)>& keep) {
+    Search search{processId, keep, {}};
+    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+std::vector<HWND> DialogBoxes(DWORD processId) {
+    return TopLevelWindows(processId, [](HWND w) { return IsWindowVisible(w) && IsClass(w, L"#32770"); });
 }
 
 std::wstring BoxText(HWND box) {

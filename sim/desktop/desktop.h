@@ -16,6 +16,11 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 
 // Text of a window (title or control text).
 std::wstring WindowText(HWND w);
+// Whether a window is of a class (named ignoring case, as the system does).
+bool IsClass(HWND w, const wchar_t* name);
+
+// The top-level windows of a process, hidden ones too, that keep accepts, in the system's order.
+std::vector<HWND> TopLevelWindows(DWORD processId, const std::function<bool(HWND)>& keep);
 
 // The visible dialog boxes (#32770) of a process, top-level, in the system's order.
 std::vector<HWND> DialogBoxes(DWORD processId = GetCurrentProcessId());

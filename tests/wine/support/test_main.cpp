@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include "html_help.h"
 #include "sim_client.h"
 
 // Every Wine test program runs in a single-threaded apartment, as the add-in does in its host.
@@ -8,6 +9,7 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     OleInitialize(nullptr);
     simclient::RestoreCdoRegistration();
+    simclient::RestoreHtmlHelp();
     int result = RUN_ALL_TESTS();
     OleUninitialize();
     return result;
