@@ -9,10 +9,10 @@
 #include <ole2.h>
 
 #include <cstdint>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "command_bars.h"
 #include "dispatch.h"
 #include "host_contract.h"
 #include "resource.h"
@@ -41,12 +41,8 @@ void ForIndex(int16_t last, F f) {
 
 // The explorer, its bars and the bar are fetched afresh on every use: the client may
 // rebuild them while we delete, and nothing is held across iterations.
-ComPtr<IDispatch> CommandBars(IDispatch* app) {
-    return orv::GetObj(orv::GetObj(app, L"ActiveExplorer").Get(), L"CommandBars");
-}
-
 ComPtr<IDispatch> Bar(IDispatch* app, int16_t i) {
-    return orv::GetObj(CommandBars(app).Get(), L"Item", {Variant::I2(i)});
+    return orv::GetObj(ActiveCommandBars(app).Get(), L"Item", {Variant::I2(i)});
 }
 
 void ShowInbox(IDispatch* app) {
@@ -59,7 +55,7 @@ void ShowInbox(IDispatch* app) {
 // collected during one walk of the bar's controls and deleted afterwards, so a collection
 // whose enumerator shifts on a deletion cannot make us skip the duplicate next to a match.
 void DeleteToolbarButtons(IDispatch* app) {
-    int16_t n = orv::ToCount16(orv::Get(CommandBars(app).Get(), L"Count"));
+    int16_t n = orv::ToCount16(orv::Call(ActiveCommandBars(app).Get(), L"Count"));
     ForIndex(n, [&](int16_t i) {
         if (orv::GetString(Bar(app, i).Get(), L"Name") != kStandardBar) return;
         std::vector<ComPtr<IDispatch>> matches;
@@ -85,7 +81,7 @@ ComPtr<IDispatch> MenuItem(IDispatch* myMenuBar, int16_t j, int16_t& k) {
 
 // Deletes the first "&Orvalis Utility" among the entry's direct sub-items; false when none.
 bool DeleteFirstMenuItem(IDispatch* myMenuBar, int16_t j) {
-    int16_t c = orv::ToCount16(orv::Get(orv::GetObj(MenuEntry(myMenuBar, j).Get(), L"Controls").Get(), L"Count"));
+    int16_t c = orv::ToCount16(orv::Call(orv::GetObj(MenuEntry(myMenuBar, j).Get(), L"Controls").Get(), L"Count"));
     for (int16_t k = 1; k <= c; ++k) {
         if (orv::GetString(MenuItem(myMenuBar, j, k).Get(), L"Caption") == kMenuItemCaption) {
             orv::Call(MenuItem(myMenuBar, j, k).Get(), L"Delete");
@@ -100,8 +96,8 @@ bool DeleteFirstMenuItem(IDispatch* myMenuBar, int16_t j) {
 // deletion the entry is scanned again from its first item, so adjacent duplicates go too.
 void DeleteMenuItems(IDispatch* app) {
     ComPtr<IDispatch> myMenuBar =
-        orv::QueryAs<IDispatch>(orv::GetObj(CommandBars(app).Get(), L"ActiveMenuBar").Get(), IID_CommandBar);
-    int16_t m = orv::ToCount16(orv::Get(orv::GetObj(myMenuBar.Get(), L"Controls").Get(), L"Count"));
+        orv::QueryAs<IDispatch>(orv::GetObj(ActiveCommandBars(app).Get(), L"ActiveMenuBar").Get(), IID_CommandBar);
+    int16_t m = orv::ToCount16(orv::Call(orv::GetObj(myMenuBar.Get(), L"Controls").Get(), L"Count"));
     ForIndex(m, [&](int16_t j) {
         if (orv::GetString(MenuEntry(myMenuBar.Get(), j).Get(), L"Caption") != kToolsCaption) return;
         while (DeleteFirstMenuItem(myMenuBar.Get(), j)) {
@@ -115,7 +111,7 @@ ComPtr<IDispatch> AddIn(IDispatch* app, int16_t& i) {
 
 // Connect = False on every add-in with our description, connected or not.
 void DisconnectAddIns(IDispatch* app) {
-    int16_t p = orv::ToCount16(orv::Get(orv::GetObj(app, L"COMAddIns").Get(), L"Count"));
+    int16_t p = orv::ToCount16(orv::Call(orv::GetObj(app, L"COMAddIns").Get(), L"Count"));
     ForIndex(p, [&](int16_t i) {
         if (orv::GetString(AddIn(app, i).Get(), L"Description") != kAddInDescription) return;
         orv::Put(AddIn(app, i).Get(), L"Connect", Variant::Bool(false));
@@ -161,9 +157,11 @@ std::wstring ErrorText(const orv::Error& e) {
     return text;
 }
 
-void ShowError(const orv::Error& e) noexcept {
+// The error box for the exception being handled. Call it in a catch block.
+void ShowCurrentError() noexcept {
     try {
-        MessageBoxW(nullptr, ErrorText(e).c_str(), Title().c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+        const std::wstring text = ErrorText(orv::CurrentError());
+        MessageBoxW(nullptr, text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     } catch (...) {
         // Too short of memory even for the text: the exit code still tells.
     }
@@ -177,14 +175,8 @@ void Main() {
     try {
         orv::ThrowIfFailed(init, L"CoInitializeEx");
         Reset();
-    } catch (const orv::Error& e) {
-        ShowError(e);
-        exitCode = kExitFailed;
-    } catch (const std::bad_alloc&) {
-        ShowError(orv::Error(E_OUTOFMEMORY, L"Out of memory"));
-        exitCode = kExitFailed;
     } catch (...) {
-        ShowError(orv::Error(E_UNEXPECTED, L"Unexpected failure"));
+        ShowCurrentError();
         exitCode = kExitFailed;
     }
     if (SUCCEEDED(init)) CoUninitialize();

@@ -10,6 +10,11 @@
 
 #include "OrvalisAddin.h"
 
+// The tests' one way inside the add-in's objects; defined by the tests only.
+namespace orvtest {
+class Seam;
+}
+
 class Addin final : public IDTExtensibility2, public ISupportErrorInfo {
 public:
     // A new object with every field empty, handed out through iid; its count is that of *out.
@@ -39,19 +44,20 @@ public:
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
 
-    // For the tests: how many of the four host references are set, and the toolbar button.
-    int HeldReferences() const;
-    IDispatch* ToolbarButton() const { return myToolbarButton.Get(); }
-
     Addin(const Addin&) = delete;
     Addin& operator=(const Addin&) = delete;
 
 private:
+    friend class orvtest::Seam;
+
     Addin();
     ~Addin();
 
     void ShowBuilder(IDispatch* application);
     void Install(IDispatch* application);
+    // The host's user interface for the add-in: the command bars' button and menu item
+    // (command_bars.cpp).
+    void InstallCommandBarControls();
     bool InstallToolbarButtons();
     void InstallMenuItem();
     void ReleaseHostReferences() noexcept;

@@ -28,7 +28,6 @@ ModuleState& State() {
 IDispatch* hostApp() noexcept { return State().hostApp.Get(); }
 void SetHostApp(IDispatch* app) noexcept { State().hostApp = app; }
 void EmptyHostApp() noexcept { State().hostApp.Reset(); }
-IDispatch* createdApp() noexcept { return State().createdApp.Get(); }
 
 Form1& TheForm1() {
     static auto* form = new Form1(&DisconnectSelf);  // never destroyed, see Global.h

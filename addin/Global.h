@@ -1,5 +1,5 @@
 #pragma once
-// Module Global: the add-in library's module state, all of it, and the procedure by which the
+// Module Global: the state the add-in's operations share, and the procedure by which the
 // add-in disconnects itself from the host.
 //
 // Each piece lives until the process ends and is never destroyed: at exit the host's objects
@@ -11,6 +11,11 @@
 //  - createdApp: the application object DisconnectSelf makes on its first call; kept for good.
 //  - the builder window object: made by whichever operation touches it first; it outlasts
 //    every load and unload of its window.
+//
+// The in-process server keeps its own bookkeeping beside this, where its exports are: the
+// module handle DllMain is given and the one class factory (dll_main.cpp), and the count of
+// live objects and factory locks that DllCanUnloadNow reads (server.cpp). Those are plain
+// values that hold no host object and need no destruction, and only the server reads them.
 #include <windows.h>
 #include <ole2.h>
 
@@ -21,9 +26,6 @@ namespace Global {
 IDispatch* hostApp() noexcept;
 void SetHostApp(IDispatch* app) noexcept;  // takes its own reference
 void EmptyHostApp() noexcept;
-
-// Null until the first DisconnectSelf.
-IDispatch* createdApp() noexcept;
 
 // The one builder window object; its unload step calls DisconnectSelf.
 Form1& TheForm1();

@@ -10,6 +10,8 @@
 
 namespace {
 
+// The server's own state, beside module Global's (see Global.h): this library's handle, for
+// registration.
 HMODULE g_module = nullptr;
 
 // One factory for the life of the library; its own references don't keep the library

@@ -3,10 +3,12 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <olectl.h>
+#include <wrl/client.h>
 
 #include <utility>
 
 #include "OrvalisAddin.h"
+#include "error.h"
 #include "host_contract.h"
 #include "resource.h"
 
@@ -19,9 +21,10 @@ namespace registration {
 namespace {
 
 using contract::kAddInDescription;
+using contract::kHostAddInKey;
 using contract::kProgId;
 
-constexpr WORD kLibMajor = 8, kLibMinor = 0;
+constexpr WORD kLibMajor = ORVALIS_TYPELIB_MAJOR, kLibMinor = ORVALIS_TYPELIB_MINOR;
 constexpr WORD kDesignerMajor = 1, kDesignerMinor = 0;
 
 // Type libraries are registered per platform: a 64-bit host reads the win64 entries, a 32-bit
@@ -37,7 +40,6 @@ constexpr wchar_t kSysKindKey[] = L"win32";
 class Key {
 public:
     Key() = default;
-    explicit Key(HKEY k) : k_(k) {}
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
     Key(Key&& o) noexcept : k_(std::exchange(o.k_, nullptr)) {}
@@ -49,6 +51,21 @@ private:
     HKEY k_ = nullptr;
 };
 
+void ThrowIfRegistryFailed(LONG result) {
+    if (result != ERROR_SUCCESS) throw orv::Win32Error(static_cast<DWORD>(result));
+}
+
+// Runs one step of the registration. Whatever fails in it is reported as that step's result,
+// the code regsvr32 reads, with the step's own reason kept as the description.
+template <class F>
+void RunStep(HRESULT stepFailed, F&& step) {
+    try {
+        step();
+    } catch (const orv::Error& e) {
+        throw orv::Error(stepFailed, e.description());
+    }
+}
+
 std::wstring GuidText(REFGUID g) {
     wchar_t buf[40];
     StringFromGUID2(g, buf, 40);
@@ -59,23 +76,29 @@ constexpr wchar_t kClasses[] = L"Software\\Classes";
 HKEY ScopeHive(Scope scope) { return scope == Scope::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
 // The classes root of a scope, opened for writing (created if a fresh profile lacks it).
-LONG OpenClasses(Scope scope, Key* key) {
+LONG CreateClassesKey(Scope scope, Key* key) {
     return RegCreateKeyExW(ScopeHive(scope), kClasses, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key->put(), nullptr);
 }
 
-LONG SetString(HKEY root, const std::wstring& subKey, const wchar_t* name, const std::wstring& value) {
-    Key k;
-    LONG r = RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr);
-    if (r != ERROR_SUCCESS) return r;
-    return RegSetValueExW(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+// The classes root of a scope as it stands; false when nothing was ever registered there.
+bool OpenExistingClasses(Scope scope, REGSAM access, Key* key) {
+    const LONG r = RegOpenKeyExW(ScopeHive(scope), kClasses, 0, access, key->put());
+    if (r == ERROR_FILE_NOT_FOUND) return false;
+    ThrowIfRegistryFailed(r);
+    return true;
 }
 
-LONG SetDword(HKEY root, const std::wstring& subKey, const wchar_t* name, DWORD value) {
+void SetString(HKEY root, const std::wstring& subKey, const wchar_t* name, const std::wstring& value) {
     Key k;
-    LONG r = RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr);
-    if (r != ERROR_SUCCESS) return r;
-    return RegSetValueExW(k.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    ThrowIfRegistryFailed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
+    ThrowIfRegistryFailed(RegSetValueExW(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
+}
+
+void SetDword(HKEY root, const std::wstring& subKey, const wchar_t* name, DWORD value) {
+    Key k;
+    ThrowIfRegistryFailed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
+    ThrowIfRegistryFailed(RegSetValueExW(k.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value));
 }
 
 bool ReadString(HKEY root, const std::wstring& subKey, std::wstring* value) {
@@ -94,13 +117,14 @@ bool KeyExists(HKEY root, const std::wstring& subKey) {
     return RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
 }
 
-LONG DeleteTree(HKEY root, const std::wstring& subKey) {
+// Deletes the key and everything below it; a key that isn't there is deleted already.
+void DeleteTree(HKEY root, const std::wstring& subKey) {
     LONG r = RegDeleteTreeW(root, subKey.c_str());
     if (r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND) {
         r = RegDeleteKeyW(root, subKey.c_str());
         if (r == ERROR_FILE_NOT_FOUND) r = ERROR_SUCCESS;
     }
-    return r;
+    ThrowIfRegistryFailed(r);
 }
 
 std::wstring Directory(const std::wstring& path) {
@@ -110,12 +134,13 @@ std::wstring Directory(const std::wstring& path) {
 
 // Type-library calls for the user scope see HKCU\Software\Classes as the classes root, the
 // way per-user registration works on Windows; some oleaut32 versions register "for the user"
-// machine-wide otherwise. Held only for the duration of the calls.
+// machine-wide otherwise. Held only for the duration of the calls. Without that root the
+// calls go ahead as they are: the library call then reports what is wrong.
 class UserClassesRoot {
 public:
     explicit UserClassesRoot(Scope scope) {
         if (scope != Scope::User) return;
-        if (OpenClasses(Scope::User, &classes_) == ERROR_SUCCESS)
+        if (CreateClassesKey(Scope::User, &classes_) == ERROR_SUCCESS)
             overridden_ = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get()) == ERROR_SUCCESS;
     }
     ~UserClassesRoot() {
@@ -129,36 +154,34 @@ private:
     bool overridden_ = false;
 };
 
-HRESULT RegisterLibrary(const std::wstring& path, const std::wstring& helpDir, Scope scope) {
-    ITypeLib* lib = nullptr;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
-    if (FAILED(hr)) return hr;
+void RegisterLibrary(const std::wstring& path, const std::wstring& helpDir, Scope scope) {
+    Microsoft::WRL::ComPtr<ITypeLib> lib;
+    orv::ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.GetAddressOf()), path.c_str());
     std::wstring file = path;
     std::wstring dir = helpDir;
+    HRESULT hr;
     {
         UserClassesRoot root(scope);
-        hr = scope == Scope::User ? RegisterTypeLibForUser(lib, file.data(), dir.data())
-                                  : RegisterTypeLib(lib, file.data(), dir.data());
+        hr = scope == Scope::User ? RegisterTypeLibForUser(lib.Get(), file.data(), dir.data())
+                                  : RegisterTypeLib(lib.Get(), file.data(), dir.data());
     }
-    lib->Release();
-    return hr;
+    orv::ThrowIfFailed(hr, path.c_str());
 }
 
-HRESULT UnregisterLibrary(REFGUID libId, WORD major, WORD minor, Scope scope) {
-    UserClassesRoot root(scope);
-    return scope == Scope::User ? UnRegisterTypeLibForUser(libId, major, minor, 0, kSysKind)
-                                : UnRegisterTypeLib(libId, major, minor, 0, kSysKind);
+void UnregisterLibrary(REFGUID libId, WORD major, WORD minor, Scope scope) {
+    HRESULT hr;
+    {
+        UserClassesRoot root(scope);
+        hr = scope == Scope::User ? UnRegisterTypeLibForUser(libId, major, minor, 0, kSysKind)
+                                  : UnRegisterTypeLib(libId, major, minor, 0, kSysKind);
+    }
+    orv::ThrowIfFailed(hr);
 }
 
 std::wstring LibraryKey(REFGUID libId, WORD major, WORD minor) {
     wchar_t version[16];
     wsprintfW(version, L"%x.%x", major, minor);
     return L"TypeLib\\" + GuidText(libId) + L"\\" + version;
-}
-
-// Our build of the designer library travels inside the add-in as TYPELIB 2.
-std::wstring DesignerPath(const std::wstring& modulePath) {
-    return modulePath + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);
 }
 
 std::wstring DesignerKey(const std::wstring& version) {
@@ -168,7 +191,7 @@ std::wstring DesignerKey(const std::wstring& version) {
 bool IsOurDesigner(HKEY classes, const std::wstring& modulePath) {
     std::wstring registered;
     if (!ReadString(classes, DesignerKey(L"1.0"), &registered)) return false;
-    return CompareStringOrdinal(registered.c_str(), -1, DesignerPath(modulePath).c_str(), -1, TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(registered.c_str(), -1, DesignerLibraryPath(modulePath).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // Any working 1.x designer library resolves our import; the host's own is the one to use.
@@ -184,75 +207,64 @@ bool AnotherDesignerIsRegistered(const std::wstring& modulePath) {
         if (RegEnumKeyExW(lib.get(), i, version, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         std::wstring path;
         if (wcsncmp(version, L"1.", 2) != 0 || !ReadString(HKEY_CLASSES_ROOT, DesignerKey(version), &path)) continue;
-        if (CompareStringOrdinal(path.c_str(), -1, DesignerPath(modulePath).c_str(), -1, TRUE) == CSTR_EQUAL) continue;
-        ITypeLib* other = nullptr;
-        if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &other))) {
-            other->Release();
-            return true;
-        }
+        if (CompareStringOrdinal(path.c_str(), -1, DesignerLibraryPath(modulePath).c_str(), -1, TRUE) == CSTR_EQUAL) continue;
+        Microsoft::WRL::ComPtr<ITypeLib> other;
+        if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, other.GetAddressOf()))) return true;
     }
     return false;
 }
 
-HRESULT RegisterTypeLibraries(const std::wstring& path, Scope scope) {
+void RegisterTypeLibraries(const std::wstring& path, Scope scope) {
     // The help file sits beside the library.
     const std::wstring helpDir = Directory(path);
-    if (!AnotherDesignerIsRegistered(path) && FAILED(RegisterLibrary(DesignerPath(path), helpDir, scope)))
-        return SELFREG_E_TYPELIB;
-    if (FAILED(RegisterLibrary(path, helpDir, scope))) return SELFREG_E_TYPELIB;
-    return S_OK;
+    if (!AnotherDesignerIsRegistered(path)) RegisterLibrary(DesignerLibraryPath(path), helpDir, scope);
+    RegisterLibrary(path, helpDir, scope);
 }
 
-HRESULT RegisterClassAndProgId(const std::wstring& path, Scope scope) {
+void RegisterClassAndProgId(const std::wstring& path, Scope scope) {
     Key classes;
-    if (OpenClasses(scope, &classes) != ERROR_SUCCESS) return SELFREG_E_CLASS;
+    ThrowIfRegistryFailed(CreateClassesKey(scope, &classes));
     HKEY root = classes.get();
     const std::wstring clsid = GuidText(CLSID_Addin);
     const std::wstring key = L"CLSID\\" + clsid;
-    if (SetString(root, key, nullptr, kProgId) ||
-        SetString(root, key + L"\\InprocServer32", nullptr, path) ||
-        SetString(root, key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") ||
-        SetString(root, key + L"\\ProgID", nullptr, kProgId) ||
-        SetString(root, key + L"\\VersionIndependentProgID", nullptr, kProgId) ||
-        SetString(root, key + L"\\TypeLib", nullptr, GuidText(LIBID_ORVALISutility)) ||
-        SetString(root, kProgId, nullptr, kProgId) ||
-        SetString(root, std::wstring(kProgId) + L"\\CLSID", nullptr, clsid))
-        return SELFREG_E_CLASS;
-    return S_OK;
+    SetString(root, key, nullptr, kProgId);
+    SetString(root, key + L"\\InprocServer32", nullptr, path);
+    SetString(root, key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+    SetString(root, key + L"\\ProgID", nullptr, kProgId);
+    SetString(root, key + L"\\VersionIndependentProgID", nullptr, kProgId);
+    SetString(root, key + L"\\TypeLib", nullptr, GuidText(LIBID_ORVALISutility));
+    SetString(root, kProgId, nullptr, kProgId);
+    SetString(root, std::wstring(kProgId) + L"\\CLSID", nullptr, clsid);
 }
 
-HRESULT RegisterHostAddIn() {
-    if (SetString(HKEY_CURRENT_USER, kHostAddInKey, L"FriendlyName", kAddInDescription) ||
-        SetString(HKEY_CURRENT_USER, kHostAddInKey, L"Description", kAddInDescription) ||
-        SetDword(HKEY_CURRENT_USER, kHostAddInKey, L"LoadBehavior", kLoadBehavior))
-        return SELFREG_E_CLASS;
-    return S_OK;
+void RegisterHostAddIn() {
+    SetString(HKEY_CURRENT_USER, kHostAddInKey, L"FriendlyName", kAddInDescription);
+    SetString(HKEY_CURRENT_USER, kHostAddInKey, L"Description", kAddInDescription);
+    SetDword(HKEY_CURRENT_USER, kHostAddInKey, L"LoadBehavior", kLoadBehavior);
 }
 
-HRESULT UnregisterClassAndProgId(Scope scope) {
+void UnregisterClassAndProgId(Scope scope) {
     Key classes;
-    LONG r = RegOpenKeyExW(ScopeHive(scope), kClasses, 0, KEY_ALL_ACCESS, classes.put());
-    if (r == ERROR_FILE_NOT_FOUND) return S_OK;
-    if (r != ERROR_SUCCESS) return SELFREG_E_CLASS;
-    if (DeleteTree(classes.get(), kProgId) || DeleteTree(classes.get(), L"CLSID\\" + GuidText(CLSID_Addin)))
-        return SELFREG_E_CLASS;
-    return S_OK;
+    if (!OpenExistingClasses(scope, KEY_ALL_ACCESS, &classes)) return;
+    DeleteTree(classes.get(), kProgId);
+    DeleteTree(classes.get(), L"CLSID\\" + GuidText(CLSID_Addin));
 }
 
-HRESULT UnregisterTypeLibraries(const std::wstring& path, Scope scope) {
+void UnregisterTypeLibraries(const std::wstring& path, Scope scope) {
     Key classes;
-    LONG r = RegOpenKeyExW(ScopeHive(scope), kClasses, 0, KEY_READ, classes.put());
-    if (r == ERROR_FILE_NOT_FOUND) return S_OK;
-    if (r != ERROR_SUCCESS) return SELFREG_E_TYPELIB;
+    if (!OpenExistingClasses(scope, KEY_READ, &classes)) return;
     // The other build's registration of the same library version stays.
-    if (KeyExists(classes.get(), LibraryKey(LIBID_ORVALISutility, kLibMajor, kLibMinor) + L"\\0\\" + kSysKindKey) &&
-        FAILED(UnregisterLibrary(LIBID_ORVALISutility, kLibMajor, kLibMinor, scope)))
-        return SELFREG_E_TYPELIB;
+    if (KeyExists(classes.get(), LibraryKey(LIBID_ORVALISutility, kLibMajor, kLibMinor) + L"\\0\\" + kSysKindKey))
+        UnregisterLibrary(LIBID_ORVALISutility, kLibMajor, kLibMinor, scope);
     // Only a designer library that we registered ourselves goes; the host's stays.
-    if (IsOurDesigner(classes.get(), path) &&
-        FAILED(UnregisterLibrary(LIBID_AddInDesignerObjects, kDesignerMajor, kDesignerMinor, scope)))
-        return SELFREG_E_TYPELIB;
-    return S_OK;
+    if (IsOurDesigner(classes.get(), path)) UnregisterLibrary(LIBID_AddInDesignerObjects, kDesignerMajor, kDesignerMinor, scope);
+}
+
+// The library's own path; without it nothing can be registered or found again.
+std::wstring PathOf(HMODULE module) {
+    std::wstring path = ModulePath(module);
+    if (path.empty()) orv::Raise(SELFREG_E_CLASS, L"The add-in library's own path is not known.");
+    return path;
 }
 
 }  // namespace
@@ -270,6 +282,10 @@ std::wstring ModulePath(HMODULE module) {
     }
 }
 
+std::wstring DesignerLibraryPath(const std::wstring& modulePath) {
+    return modulePath + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);
+}
+
 bool ScopeFromCommandLine(const wchar_t* commandLine, Scope* scope) noexcept {
     if (!commandLine || !*commandLine) {
         *scope = Scope::Machine;
@@ -283,30 +299,25 @@ bool ScopeFromCommandLine(const wchar_t* commandLine, Scope* scope) noexcept {
 }
 
 HRESULT Register(HMODULE module, Scope scope) noexcept {
-    try {
-        const std::wstring path = ModulePath(module);
-        if (path.empty()) return SELFREG_E_CLASS;
-        HRESULT hr = RegisterTypeLibraries(path, scope);
-        if (FAILED(hr)) return hr;
-        hr = RegisterClassAndProgId(path, scope);
-        if (FAILED(hr)) return hr;
-        return RegisterHostAddIn();
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    return orv::Guard([&] {
+        const std::wstring path = PathOf(module);
+        RunStep(SELFREG_E_TYPELIB, [&] { RegisterTypeLibraries(path, scope); });
+        RunStep(SELFREG_E_CLASS, [&] {
+            RegisterClassAndProgId(path, scope);
+            RegisterHostAddIn();
+        });
+    });
 }
 
 HRESULT Unregister(HMODULE module, Scope scope) noexcept {
-    try {
-        const std::wstring path = ModulePath(module);
-        if (path.empty()) return SELFREG_E_CLASS;
-        if (DeleteTree(HKEY_CURRENT_USER, kHostAddInKey)) return SELFREG_E_CLASS;
-        HRESULT hr = UnregisterClassAndProgId(scope);
-        if (FAILED(hr)) return hr;
-        return UnregisterTypeLibraries(path, scope);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    return orv::Guard([&] {
+        const std::wstring path = PathOf(module);
+        RunStep(SELFREG_E_CLASS, [&] {
+            DeleteTree(HKEY_CURRENT_USER, kHostAddInKey);
+            UnregisterClassAndProgId(scope);
+        });
+        RunStep(SELFREG_E_TYPELIB, [&] { UnregisterTypeLibraries(path, scope); });
+    });
 }
 
 }  // namespace registration

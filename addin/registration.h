@@ -6,17 +6,19 @@
 
 #include <string>
 
+#include "identity.h"
+
 namespace registration {
 
 // Machine: the classes under HKLM\Software\Classes (administrators). User: under
 // HKCU\Software\Classes, for a user without administrator rights.
 enum class Scope { Machine, User };
 
-// The mail client's per-user add-in entry, and its start-up connection plus demand load.
-inline constexpr wchar_t kHostAddInKey[] = L"Software\\Microsoft\\Office\\Outlook\\Addins\\ORVALISutility.Addin";
-inline constexpr DWORD kLoadBehavior = 3;
+// The client's start-up connection plus demand load, in the add-in entry.
+inline constexpr DWORD kLoadBehavior = ORVALIS_LOAD_BEHAVIOR;
 
-// Each returns S_OK, or SELFREG_E_TYPELIB / SELFREG_E_CLASS for the first step that failed.
+// Each returns S_OK, or SELFREG_E_TYPELIB / SELFREG_E_CLASS for the first step that failed
+// (E_OUTOFMEMORY when memory ran out), with the reason in the thread's IErrorInfo.
 // Unregistering what is absent succeeds.
 HRESULT Register(HMODULE module, Scope scope) noexcept;
 HRESULT Unregister(HMODULE module, Scope scope) noexcept;
@@ -25,7 +27,10 @@ HRESULT Unregister(HMODULE module, Scope scope) noexcept;
 // Returns false for anything else.
 bool ScopeFromCommandLine(const wchar_t* commandLine, Scope* scope) noexcept;
 
-// The full path of a loaded module.
+// The full path of a loaded module; empty when the module isn't known.
 std::wstring ModulePath(HMODULE module);
+// Our build of the add-in designer library travels inside the add-in library as its second
+// type library; this is the path that names it.
+std::wstring DesignerLibraryPath(const std::wstring& modulePath);
 
 }  // namespace registration

@@ -37,9 +37,6 @@ Variant Invoke(IDispatch* object, const wchar_t* member, WORD flags, const Args&
 inline Variant Call(IDispatch* object, const wchar_t* member, const Args& args = {}) {
     return Invoke(object, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
 }
-inline Variant Get(IDispatch* object, const wchar_t* member, const Args& args = {}) {
-    return Invoke(object, member, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args);
-}
 // Property put (DISPATCH_PROPERTYPUT with DISPID_PROPERTYPUT).
 void Put(IDispatch* object, const wchar_t* member, Variant value);
 

@@ -9,6 +9,9 @@
 namespace orv {
 
 namespace {
+// What every entry point says of an exception that is neither ours nor the lack of memory.
+constexpr wchar_t kUnexpectedFailure[] = L"Unexpected failure";
+
 const wchar_t* RuntimeDescription(int number) {
     switch (number) {
         case kInvalidArgument: return L"Invalid procedure call or argument";
@@ -51,6 +54,13 @@ Error Win32Error(DWORD code) {
     return Error(hr, std::move(text));
 }
 
+void RaiseLastError(const wchar_t* what) {
+    const DWORD code = GetLastError();
+    Error e = Win32Error(code ? code : ERROR_INVALID_FUNCTION);
+    if (!what || !*what) throw e;
+    throw Error(e.hr(), std::wstring(what) + L": " + e.description());
+}
+
 Error CurrentError() {
     try {
         throw;
@@ -59,7 +69,7 @@ Error CurrentError() {
     } catch (const std::bad_alloc&) {
         return Error(E_OUTOFMEMORY, SystemMessage(E_OUTOFMEMORY));
     } catch (...) {
-        return Error(E_UNEXPECTED, SystemMessage(E_UNEXPECTED));
+        return Error(E_UNEXPECTED, kUnexpectedFailure);
     }
 }
 
@@ -99,11 +109,9 @@ HRESULT ReportError(const Error& e, REFIID iid) noexcept {
 
 HRESULT ReportUnknown() noexcept {
     try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return ReportError(CurrentError());
     } catch (...) {
-        return ReportError(Error(E_UNEXPECTED, L"Unexpected failure"));
+        return E_OUTOFMEMORY;  // too short of memory even to describe the failure
     }
 }
 

@@ -37,7 +37,13 @@ void ThrowIfFailed(HRESULT hr, const wchar_t* what = nullptr);
 std::wstring SystemMessage(HRESULT hr);
 // A Win32 error code as the one error type, with the system's text for it.
 Error Win32Error(DWORD code);
-// The exception being handled, whatever it is, as the one error type. Call it in a catch block.
+// Throws the thread's last Win32 error, after what failed when that is given ("what: text").
+// A last error of 0 (a function that failed without saying why) is thrown as
+// ERROR_INVALID_FUNCTION: a failure is never passed on as success.
+[[noreturn]] void RaiseLastError(const wchar_t* what = nullptr);
+// The exception being handled, whatever it is, as the one error type: out of memory for
+// std::bad_alloc, "Unexpected failure" for anything that isn't an orv::Error. Call it in a
+// catch block.
 Error CurrentError();
 
 // Runs f; turns any exception into an HRESULT and sets IErrorInfo with its description.
@@ -47,6 +53,7 @@ HRESULT Guard(F&& f) noexcept;
 
 HRESULT ReportError(const Error& e, REFIID iid) noexcept;
 inline HRESULT ReportError(const Error& e) noexcept { return ReportError(e, IID_NULL); }
+// ReportError for the exception being handled, as CurrentError sees it. Call it in a catch block.
 HRESULT ReportUnknown() noexcept;
 
 template <class F>

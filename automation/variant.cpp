@@ -20,13 +20,6 @@ Variant Variant::CopyOf(const VARIANT& v) {
     return r;
 }
 
-Variant Variant::Take(VARIANT& v) noexcept {
-    Variant r;
-    r.v_ = v;
-    VariantInit(&v);
-    return r;
-}
-
 Variant Variant::Str(const std::wstring& s) {
     Variant r;
     r.v_.bstrVal = Bstr(s).release();

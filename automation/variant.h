@@ -18,8 +18,6 @@ public:
 
     // Takes a copy of any VARIANT (a by-reference one is dereferenced).
     static Variant CopyOf(const VARIANT& v);
-    // Takes over a VARIANT whose contents the caller owns; the source is left empty.
-    static Variant Take(VARIANT& v) noexcept;
 
     static Variant Bool(bool b) { Variant r; r.v_.vt = VT_BOOL; r.v_.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return r; }
     static Variant I2(int16_t n) { Variant r; r.v_.vt = VT_I2; r.v_.iVal = n; return r; }
@@ -28,8 +26,6 @@ public:
     static Variant Object(IDispatch* p);   // adds a reference
     // A reference to the caller's 16-bit integer, as a by-reference argument.
     static Variant RefI2(int16_t* p) { Variant r; r.v_.vt = VT_BYREF | VT_I2; r.v_.piVal = p; return r; }
-    // An optional argument left out.
-    static Variant Missing() { Variant r; r.v_.vt = VT_ERROR; r.v_.scode = DISP_E_PARAMNOTFOUND; return r; }
 
     VARTYPE vt() const noexcept { return v_.vt; }
     const VARIANT& get() const noexcept { return v_; }

@@ -64,9 +64,9 @@ size_t BareCalls(IDispatch* session) {
                                            orv::Named(L"ToLabel", Variant::Str(L"Names"))}));
     orv::ForEach(recips.Get(), [&](const Variant& item) {
         auto rep = orv::AsObject(item);
-        orv::ToLong(orv::Get(rep.Get(), L"DisplayType"));
+        orv::ToLong(orv::Call(rep.Get(), L"DisplayType"));
         auto list = orv::GetObj(orv::GetObj(rep.Get(), L"AddressEntry").Get(), L"Members");
-        int32_t n = orv::ToLong(orv::Get(list.Get(), L"Count"));
+        int32_t n = orv::ToLong(orv::Call(list.Get(), L"Count"));
         for (int32_t i = 1; i <= n; ++i) {
             auto entry = orv::GetObj(rep.Get(), L"AddressEntry");
             auto m = orv::GetObj(orv::GetObj(entry.Get(), L"Members").Get(), L"Item", {Variant::I4(i)});
@@ -91,10 +91,10 @@ size_t BareClientCalls(IDispatch* ns) {
     auto recips = orv::GetObj(dialog.Get(), L"Recipients");
     orv::ForEach(recips.Get(), [&](const Variant& item) {
         auto entry = orv::GetObj(orv::AsObject(item).Get(), L"AddressEntry");
-        orv::ToLong(orv::Get(entry.Get(), L"AddressEntryUserType"));
+        orv::ToLong(orv::Call(entry.Get(), L"AddressEntryUserType"));
         auto list = orv::GetObj(entry.Get(), L"GetExchangeDistributionList");
         auto entries = orv::GetObj(list.Get(), L"GetExchangeDistributionListMembers");
-        int32_t n = orv::ToLong(orv::Get(entries.Get(), L"Count"));
+        int32_t n = orv::ToLong(orv::Call(entries.Get(), L"Count"));
         for (int32_t i = 1; i <= n; ++i) {
             auto m = orv::GetObj(entries.Get(), L"Item", {Variant::I4(i)});
             ReadSmtpMember(m.Get());
@@ -109,14 +109,14 @@ size_t BareClientCalls(IDispatch* ns) {
 // each round; prints the medians and the median of the rounds' ratios. False when the list
 // came out wrong.
 template <class Bare>
-bool Measure(const char* label, IDispatch* session, orvalis::AddressBook book, Bare bare) {
+bool Measure(const char* label, IDispatch* session, orvalis::AddressBook& book, Bare bare) {
     orvalis::ListBuilder builder;
     CountingView view;
     std::vector<double> builds, floors, ratios;
     for (int round = 0; round < kRounds; ++round) {
         simclient::ClearLog();
         orvalis::LeftOut leftOut;
-        builds.push_back(bench::Micros([&] { leftOut = builder.CreateList(session, view, book); }));
+        builds.push_back(bench::Micros([&] { leftOut = builder.CreateList(book, view); }));
         if (builder.table().memberCount() != kMembers || leftOut.total() != 0) {
             std::printf("%s: Create List made %d members, left out %d\n", label, builder.table().memberCount(),
                         leftOut.total());
@@ -141,11 +141,13 @@ int Run() {
     auto session = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), IID_CdoSession);
     orv::Call(session.Get(), L"Logon", {orv::Named(L"ShowDialog", Variant::Bool(false)),
                                         orv::Named(L"NewSession", Variant::Bool(false))});
-    if (!Measure("through CDO", session.Get(), orvalis::AddressBook::Cdo, BareCalls)) return 1;
+    orvalis::CdoAddressBook cdo(session);
+    if (!Measure("through CDO", session.Get(), cdo, BareCalls)) return 1;
 
     auto app = orv::CreateObject(L"Outlook.Application", IID_IDispatch);
     auto ns = orv::GetObj(orv::QueryAs<IDispatch>(app.Get(), IID_IDispatch).Get(), L"GetNamespace", {L"MAPI"});
-    if (!Measure("through the client's address book", ns.Get(), orvalis::AddressBook::Client, BareClientCalls)) return 1;
+    orvalis::ClientAddressBook client(ns);
+    if (!Measure("through the client's address book", ns.Get(), client, BareClientCalls)) return 1;
     return 0;
 }
 

@@ -38,8 +38,6 @@ public:
     // winHelp(owner, HelpFile, HelpCommand, 0). Its result is not examined.
     void ShowHelp();
 
-    HWND owner() const { return owner_; }
-
 private:
     HWND owner_;
 };

@@ -3,24 +3,18 @@
 #include <string>
 #include <vector>
 
-#include "dispatch.h"
+#include "error.h"
 #include "form1_layout.h"
-#include "host_contract.h"
+#include "help.h"
 #include "list_output.h"
+#include "messages.h"
 #include "module.h"
 #include "report.h"
 #include "version.h"
 
 namespace {
 
-using Microsoft::WRL::ComPtr;
-
-
-[[noreturn]] void RaiseLastError(const wchar_t* what) {
-    DWORD code = GetLastError();
-    orv::ThrowIfFailed(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_FUNCTION), what);
-    throw orv::Error(E_FAIL, what);  // not reached: the line above always throws
-}
+using orv::RaiseLastError;
 
 // Once a window has stood, the module stays loaded for the life of the process: the window
 // stays loaded (hidden) after the add-in has disconnected itself, its message hook and
@@ -74,25 +68,6 @@ Dpi ScreenDpi() {
 
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
-// CDO is installed when its ProgID names a class with a server registered for it. When it
-// is, a failure to make the session (a server that fails to start, say) is CDO's own and
-// stays the load's failure.
-bool CdoInstalled() {
-    CLSID clsid;
-    if (FAILED(CLSIDFromProgID(contract::kCdoProgId, &clsid))) return false;
-    wchar_t guid[40];
-    if (!StringFromGUID2(clsid, guid, 40)) return false;
-    for (const wchar_t* server : {L"\\InprocServer32", L"\\LocalServer32"}) {
-        const std::wstring key = L"CLSID\\" + std::wstring(guid) + server;
-        HKEY h = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
-            RegCloseKey(h);
-            return true;
-        }
-    }
-    return false;
-}
-
 std::wstring VersionLine() {
     return form1::kVersionPrefix + std::to_wstring(ORVALIS_VERSION_MAJOR) + L"." +
            std::to_wstring(ORVALIS_VERSION_MINOR) + L"." + std::to_wstring(ORVALIS_VERSION_REVISION);
@@ -130,15 +105,15 @@ void Form1::Show(IDispatch* hostApplication) {
 void Form1::Unload() {
     if (!IsLoaded() || unloading_) return;
     unloading_ = true;
-    std::optional<orv::Error> failure;
     try {
-        failure = RunUnloadStep();
+        RunUnloadStep();
     } catch (...) {
-        failure = orv::CurrentError();
+        DestroyTheWindow();
+        unloading_ = false;
+        throw;
     }
     DestroyTheWindow();
     unloading_ = false;
-    if (failure) throw *failure;
 }
 
 // A load that fails is reported here, where the reason is known, and leaves nothing behind:
@@ -149,11 +124,10 @@ void Form1::Load(IDispatch* hostApplication) {
         CreateTheWindow();
         RunLoadStep(hostApplication);
     } catch (...) {
-        orv::Error failure = orv::CurrentError();
-        orvalis::ShowFailure(nullptr, form1::kLoadFailed, failure);
+        orvalis::ShowCurrentFailure(nullptr, messages::kLoadFailed);
         DestroyTheWindow();
-        mySession_.Reset();
-        throw failure;
+        mySession_.reset();
+        throw;
     }
 }
 
@@ -216,53 +190,26 @@ void Form1::SetVersionCaption(const std::wstring& caption) {
     SetWindowPos(label, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The version line first, then a new CDO session that joins the mail client's own logon;
-// where CDO isn't installed at all, the client's own address book instead.
+// The version line first, then the address book: a new CDO session that joins the mail
+// client's own logon, or where CDO isn't installed the client's own address book.
 void Form1::RunLoadStep(IDispatch* hostApplication) {
     SetVersionCaption(VersionLine());
-    sessionKind_ = orvalis::AddressBook::Cdo;
-    ComPtr<IUnknown> created;
-    try {
-        created = orv::CreateObject(contract::kCdoProgId, contract::IID_CdoSession);
-    } catch (const orv::Error& e) {
-        if (CdoInstalled()) throw;
-        return OpenClientAddressBook(hostApplication, e);
-    }
-    mySession_ = orv::QueryAs<IDispatch>(created.Get(), contract::IID_CdoSession);
-    orv::Call(mySession_.Get(), L"Logon",
-              {orv::Named(L"ShowDialog", orv::Variant::Bool(false)), orv::Named(L"NewSession", orv::Variant::Bool(false))});
-}
-
-// The client's namespace, from the application the client handed this connection: objects
-// reached from it raise no security prompts. Its session is the client's, already logged on.
-// A client of CDO's own era has no Select Names dialog in its object model; there the load
-// fails as it always has without CDO.
-void Form1::OpenClientAddressBook(IDispatch* hostApplication, const orv::Error& cdoFailure) {
-    if (!hostApplication) throw cdoFailure;
-    ComPtr<IDispatch> ns = orv::GetObj(hostApplication, L"GetNamespace", {orv::Variant::Str(L"MAPI")});
-    if (!orv::HasMember(ns.Get(), L"GetSelectNamesDialog")) throw cdoFailure;
-    mySession_ = ns;
-    sessionKind_ = orvalis::AddressBook::Client;
+    mySession_ = orvalis::ChooseAddressBook(hostApplication);
+    mySession_->LogOn();
 }
 
 // Every step runs whatever happened before it: a session that can't log off (or never
 // logged on) is still released, and the add-in still leaves the host. Only a failed
-// disconnection is worth telling the user; it is handed back.
-std::optional<orv::Error> Form1::RunUnloadStep() {
-    // The client's own session is not ours to end: its namespace is only let go.
-    if (mySession_ && sessionKind_ == orvalis::AddressBook::Cdo) {
+// disconnection is worth telling the user; it is passed on.
+void Form1::RunUnloadStep() {
+    if (mySession_) {
         try {
-            orv::Call(mySession_.Get(), L"Logoff");
+            mySession_->LogOff();
         } catch (...) {
         }
     }
-    mySession_.Reset();
-    try {
-        if (disconnectSelf_) disconnectSelf_();
-    } catch (...) {
-        return orv::CurrentError();
-    }
-    return std::nullopt;
+    mySession_.reset();
+    if (disconnectSelf_) disconnectSelf_();
 }
 
 void Form1::DestroyTheWindow() noexcept {
@@ -313,7 +260,7 @@ void Form1::OnClose() noexcept {
     try {
         Unload();
     } catch (...) {
-        orvalis::ShowCurrentFailure(nullptr, form1::kDisconnectFailed);
+        orvalis::ShowCurrentFailure(nullptr, messages::kDisconnectFailed);
     }
 }
 
@@ -328,7 +275,7 @@ void Form1::OnCommand(int id) noexcept {
             default: break;
         }
     } catch (...) {
-        orvalis::ShowCurrentFailure(hwnd_, form1::kCommandFailed);
+        orvalis::ShowCurrentFailure(hwnd_, messages::kCommandFailed);
     }
 }
 
@@ -342,8 +289,10 @@ void Form1::CreateList() {
         ~Running() { flag = false; }
     } running(creatingList_);
     // Held for the run: a close while the address book is open releases only the window's own.
-    ComPtr<IDispatch> session = mySession_;
-    orvalis::LeftOut leftOut = builder_.CreateList(session.Get(), *this, sessionKind_);
+    // A window still in its load step has no address book yet, and nothing to run on.
+    std::shared_ptr<orvalis::AddressBook> session = mySession_;
+    if (!session) return;
+    orvalis::LeftOut leftOut = builder_.CreateList(*session, *this);
     if (leftOut.total() > 0) orvalis::ShowNotice(hwnd_, orvalis::DescribeLeftOut(leftOut));
 }
 

@@ -5,16 +5,19 @@
 // load and unload; mySession lives from a load step to the next unload step.
 #include <windows.h>
 #include <ole2.h>
-#include <wrl/client.h>
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
+#include "address_book.h"
 #include "common_dialog.h"
 #include "create_list.h"
 #include "error.h"
+
+namespace orvtest {
+class Seam;
+}
 
 class Form1 final : public orvalis::BuilderView {
 public:
@@ -24,28 +27,19 @@ public:
     explicit Form1(std::function<void()> disconnectSelf);
 
     // The window's handle; loads the window hidden first when it isn't loaded. A failed load
-    // step has been shown to the user in a message box and throws orv::Error; the window is
-    // then not loaded. hostApplication is the mail client's application of the connection that
-    // asks: where CDO isn't installed, the load step takes the client's own address book from
-    // it. It is used for the load step only.
+    // step has been shown to the user in a message box and is passed on (as orv::Error, or
+    // std::bad_alloc); the window is then not loaded. hostApplication is the mail client's
+    // application of the connection that asks: where CDO isn't installed, the load step takes
+    // the client's own address book from it. It is used for the load step only.
     HWND hWnd(IDispatch* hostApplication = nullptr);
     // Loads the window if needed (hostApplication as for hWnd) and shows it modeless, with no
     // owner window.
     void Show(IDispatch* hostApplication = nullptr);
     // When loaded: runs the unload step (log off, release the session, DisconnectSelf) and
     // closes the window. The window closes in any case; a failure of DisconnectSelf is then
-    // thrown as orv::Error. Nothing happens when the window isn't loaded.
+    // passed on. Nothing happens when the window isn't loaded.
     void Unload();
     bool IsLoaded() const { return hwnd_ != nullptr; }
-
-    // For the add-in shell and the tests.
-    orvalis::ListBuilder& Builder() { return builder_; }
-    // The CDO session, or the mail client's namespace where CDO isn't installed.
-    IDispatch* Session() const { return mySession_.Get(); }
-    orvalis::AddressBook SessionKind() const { return sessionKind_; }
-    HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
-    HWND List1() const;
-    int MousePointer() const { return mousePointer_; }
 
     // BuilderView: what "Create List" does to the window.
     void AddLine(const std::wstring& line) override;
@@ -57,14 +51,17 @@ public:
     Form1& operator=(const Form1&) = delete;
 
 private:
+    friend class orvtest::Seam;
+
+    HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
+    HWND List1() const;
 
     void Load(IDispatch* hostApplication);
     void CreateTheWindow();
     void CreateControls();
     void RunLoadStep(IDispatch* hostApplication);
-    void OpenClientAddressBook(IDispatch* hostApplication, const orv::Error& cdoFailure);
     void SetVersionCaption(const std::wstring& caption);
-    std::optional<orv::Error> RunUnloadStep();
+    void RunUnloadStep();
     void DestroyTheWindow() noexcept;
 
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -81,8 +78,9 @@ private:
     bool unloading_ = false;
     bool creatingList_ = false;
     int mousePointer_ = 0;
-    Microsoft::WRL::ComPtr<IDispatch> mySession_;
-    orvalis::AddressBook sessionKind_ = orvalis::AddressBook::Cdo;
+    // The address book's session: CDO's, or the mail client's own namespace where CDO isn't
+    // installed. A run of "Create List" holds it too, for as long as it runs.
+    std::shared_ptr<orvalis::AddressBook> mySession_;
     orvalis::ListBuilder builder_;
     // CommonDialog1 lives as long as the loaded window, and as long as a handler still uses it:
     // the host may unload the window while its Save As dialog is open.

@@ -1,6 +1,7 @@
 #pragma once
-// The builder window's look in one place: control ids, captions, the messages it shows, and
-// its measures in twips (1440 to the inch; converted at the screen's own resolution).
+// The builder window's look in one place: control ids, captions and its measures in twips
+// (1440 to the inch; converted at the screen's own resolution). What it says in its message
+// boxes is in messages.h.
 #include <windows.h>
 
 namespace form1 {
@@ -62,17 +63,5 @@ inline constexpr ControlLayout kControls[] = {
 // The version line: this text, then major.minor.revision. "Orvalise" is how the line has
 // always been spelled; users and their documentation know it so.
 inline constexpr wchar_t kVersionPrefix[] = L"Orvalise Utility version ";
-
-// Message boxes. Each failure text is followed by a blank line and "Error <n>: <description>".
-inline constexpr wchar_t kLoadFailed[] =
-    L"The list builder could not open the address book, so its window cannot be shown.";
-inline constexpr wchar_t kDisconnectFailed[] =
-    L"The list builder's window is closed, but the add-in could not disconnect itself from the mail client.";
-inline constexpr wchar_t kCommandFailed[] = L"The list builder could not finish this command.";
-inline constexpr wchar_t kClipboardFailed[] = L"The list could not be copied to the clipboard.";
-inline constexpr wchar_t kSaveFailed[] = L"The list could not be saved.";
-inline constexpr wchar_t kSaveFailedAs[] = L"The list could not be saved as\r\n";  // then the path
-inline constexpr wchar_t kHelpFailed[] = L"Help could not be opened.";
-inline constexpr wchar_t kErrorLine[] = L"Error ";
 
 }  // namespace form1

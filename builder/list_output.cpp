@@ -8,10 +8,9 @@
 #include <string>
 
 #include "error.h"
-#include "form1_layout.h"
 #include "list_text.h"
+#include "messages.h"
 #include "report.h"
-#include "version.h"
 
 namespace orvalis {
 
@@ -22,19 +21,11 @@ namespace {
 constexpr long kSaveFlags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN;
 constexpr wchar_t kSaveFilter[] = L"All Files (*.*)|*.*|Text Files (*.txt)|*.txt";
 constexpr int kTextFilesIndex = 2;
-// Passed on as the help button has always passed it, although WinHelp defines no command 15:
-// the viewer decides what it shows.
-constexpr int16_t kHelpCommand = 15;
 
 // Another program may hold the clipboard for a moment (a clipboard viewer reading it):
 // try a few times over about 200 ms before giving up.
 constexpr int kClipboardTries = 5;
 constexpr DWORD kClipboardPauseMs = 50;
-
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using unique_file = std::unique_ptr<void, HandleCloser>;
 
 struct GlobalFreer {
     void operator()(HGLOBAL h) const { GlobalFree(h); }
@@ -50,33 +41,32 @@ struct ClipboardOpen {
 };
 
 // Opens the clipboard for owner, waiting briefly while another program holds it.
-DWORD OpenClipboardFor(HWND owner) {
+void OpenClipboardFor(HWND owner) {
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kClipboardTries; ++attempt) {
         if (attempt > 0) Sleep(kClipboardPauseMs);
-        if (OpenClipboard(owner)) return ERROR_SUCCESS;
+        if (OpenClipboard(owner)) return;
         error = GetLastError();
     }
-    return error == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : error;
+    throw orv::Win32Error(error == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : error);
 }
 
 // Puts text on the clipboard as Unicode text. The memory is prepared before the clipboard is
 // touched, so running out of it leaves the clipboard as it was.
-DWORD PutClipboardText(HWND owner, const std::wstring& text) {
+void PutClipboardText(HWND owner, const std::wstring& text) {
     const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
     unique_hglobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
-    if (!memory) return ERROR_NOT_ENOUGH_MEMORY;
+    if (!memory) throw orv::Win32Error(ERROR_NOT_ENOUGH_MEMORY);
     void* p = GlobalLock(memory.get());
-    if (!p) return GetLastError();
+    if (!p) orv::RaiseLastError();
     memcpy(p, text.c_str(), bytes);
     GlobalUnlock(memory.get());
 
-    if (DWORD error = OpenClipboardFor(owner)) return error;
+    OpenClipboardFor(owner);
     ClipboardOpen open;
-    if (!EmptyClipboard()) return GetLastError();
-    if (!SetClipboardData(CF_UNICODETEXT, memory.get())) return GetLastError();
+    if (!EmptyClipboard()) orv::RaiseLastError();
+    if (!SetClipboardData(CF_UNICODETEXT, memory.get())) orv::RaiseLastError();
     memory.release();  // the clipboard owns it now
-    return ERROR_SUCCESS;
 }
 
 // The list text as 8-bit text in the ANSI code page; characters the code page lacks become
@@ -86,7 +76,7 @@ std::string ToAnsi(const std::wstring& text) {
     if (text.size() > static_cast<size_t>(INT_MAX)) throw orv::Win32Error(ERROR_ARITHMETIC_OVERFLOW);
     const int chars = static_cast<int>(text.size());
     const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), chars, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) throw orv::Win32Error(GetLastError());
+    if (size <= 0) orv::RaiseLastError();
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), chars, &bytes[0], size, nullptr, nullptr);
     return bytes;
@@ -109,62 +99,84 @@ std::wstring LongPathForm(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
-// A new, empty file with a unique name in folder, open for writing.
-DWORD CreateTempFileIn(const std::wstring& folder, std::wstring& name, unique_file& file) {
-    const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    for (DWORD attempt = 0; attempt < 100; ++attempt) {
-        wchar_t leaf[32];
-        wsprintfW(leaf, L"~orv%08lX.tmp", static_cast<unsigned long>(seed + attempt));
-        name = LongPathForm(folder + leaf);
-        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            file.reset(h);
-            return ERROR_SUCCESS;
+// A new, empty file with a unique name, open for writing; removed again (closed first) unless
+// Keep is called once it has taken the place it was written for.
+class TempFile {
+public:
+    explicit TempFile(const std::wstring& folder) {
+        const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+        for (DWORD attempt = 0; attempt < 100; ++attempt) {
+            wchar_t leaf[32];
+            wsprintfW(leaf, L"~orv%08lX.tmp", static_cast<unsigned long>(seed + attempt));
+            // Named before it is made: nothing that can fail comes after the file exists.
+            name_ = LongPathForm(folder + leaf);
+            handle_ = CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle_ != INVALID_HANDLE_VALUE) return;
+            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) orv::RaiseLastError();
         }
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return GetLastError();
+        throw orv::Win32Error(ERROR_FILE_EXISTS);
     }
-    return ERROR_FILE_EXISTS;
-}
+    ~TempFile() {
+        Close();
+        if (!name_.empty()) DeleteFileW(name_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
 
-DWORD WriteAll(HANDLE file, const std::string& bytes) {
+    HANDLE handle() const { return handle_; }
+    const std::wstring& name() const { return name_; }
+    void Close() noexcept {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+    void Keep() noexcept { name_.clear(); }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::wstring name_;
+};
+
+void WriteAll(HANDLE file, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
         DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return GetLastError();
-        if (written == 0) return ERROR_WRITE_FAULT;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) orv::RaiseLastError();
+        if (written == 0) throw orv::Win32Error(ERROR_WRITE_FAULT);
         done += written;
     }
-    return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
+    if (!FlushFileBuffers(file)) orv::RaiseLastError();
 }
 
 // Writes bytes to a temporary file beside path and moves it over path. Any failure removes
 // the temporary file and leaves path as it was.
-DWORD ReplaceFileContents(const std::wstring& shownPath, const std::string& bytes) {
+void ReplaceFileContents(const std::wstring& shownPath, const std::string& bytes) {
     const std::wstring path = LongPathForm(shownPath);
     // A read-only file is never replaced; the Save As dialog refuses one too.
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        return ERROR_ACCESS_DENIED;
+        throw orv::Win32Error(ERROR_ACCESS_DENIED);
 
-    std::wstring temp;
-    unique_file file;
-    if (DWORD error = CreateTempFileIn(FolderOf(path), temp, file)) return error;
-    DWORD error = WriteAll(file.get(), bytes);
-    file.reset();
-    if (!error && !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        error = GetLastError();
-    if (error) DeleteFileW(temp.c_str());
-    return error;
+    TempFile temp(FolderOf(path));
+    WriteAll(temp.handle(), bytes);
+    temp.Close();
+    if (!MoveFileExW(temp.name().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        orv::RaiseLastError();
+    temp.Keep();  // it is the list file now
 }
 
-// The save's failure, naming the file where there is one.
-void ShowSaveFailure(HWND owner, const std::wstring& path, const orv::Error& e) noexcept {
+// The save's failure (the exception being handled), naming the file where there is one.
+void ShowSaveFailure(HWND owner, const std::wstring& path) noexcept {
     try {
-        if (!path.empty()) return ShowFailure(owner, (form1::kSaveFailedAs + path).c_str(), e);
+        const orv::Error e = orv::CurrentError();
+        try {
+            if (!path.empty()) return ShowFailure(owner, (messages::kSaveFailedAs + path).c_str(), e);
+        } catch (...) {
+        }
+        ShowFailure(owner, messages::kSaveFailed, e);
     } catch (...) {
+        ShowCurrentFailure(owner, messages::kSaveFailed);
     }
-    ShowFailure(owner, form1::kSaveFailed, e);
 }
 
 }  // namespace
@@ -172,26 +184,20 @@ void ShowSaveFailure(HWND owner, const std::wstring& path, const orv::Error& e) 
 void CopyToClipboard(HWND owner, const MemberTable& table) {
     try {
         if (table.memberCount() == 0) return;
-        if (DWORD error = PutClipboardText(owner, BuildListText(table)))
-            ShowFailure(owner, form1::kClipboardFailed, orv::Win32Error(error));
+        PutClipboardText(owner, BuildListText(table));
     } catch (...) {
-        ShowCurrentFailure(owner, form1::kClipboardFailed);
+        ShowCurrentFailure(owner, messages::kClipboardFailed);
     }
 }
 
 bool WriteListFile(HWND owner, const std::wstring& path, const MemberTable& table) {
     try {
-        const DWORD error = ReplaceFileContents(path, ToAnsi(BuildListText(table)));
-        if (!error) return true;
-        ShowSaveFailure(owner, path, orv::Win32Error(error));
+        ReplaceFileContents(path, ToAnsi(BuildListText(table)));
+        return true;
     } catch (...) {
-        try {
-            ShowSaveFailure(owner, path, orv::CurrentError());
-        } catch (...) {
-            ShowCurrentFailure(owner, form1::kSaveFailed);
-        }
+        ShowSaveFailure(owner, path);
+        return false;
     }
-    return false;
 }
 
 void SaveList(HWND owner, const MemberTable& table, CommonDialog& dlg) {
@@ -209,17 +215,7 @@ void SaveList(HWND owner, const MemberTable& table, CommonDialog& dlg) {
         }
         WriteListFile(owner, dlg.FileName, table);
     } catch (...) {
-        ShowCurrentFailure(owner, form1::kSaveFailed);
-    }
-}
-
-void ShowHelpFile(HWND owner, CommonDialog& dlg) {
-    try {
-        dlg.HelpFile = L"" ORVALIS_HELP_FILE;
-        dlg.HelpCommand = kHelpCommand;
-        dlg.ShowHelp();
-    } catch (...) {
-        ShowCurrentFailure(owner, form1::kHelpFailed);
+        ShowCurrentFailure(owner, messages::kSaveFailed);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the window's output buttons do with the finished list. Each handler is called from
 // the window procedure: nothing throws out of it; a failure is shown in a message box owned
-// by the window.
+// by the window. (The Help button is in help.h.)
 #include <windows.h>
 
 #include <string>
@@ -18,9 +18,6 @@ void CopyToClipboard(HWND owner, const MemberTable& table);
 // cmdSave: asks for a file in dlg's Save As dialog and writes the list there. An empty table
 // opens no dialog; a cancel is silent.
 void SaveList(HWND owner, const MemberTable& table, CommonDialog& dlg);
-
-// cmdHelp: opens the add-in's help file through dlg.
-void ShowHelpFile(HWND owner, CommonDialog& dlg);
 
 // The list file itself, for SaveList: the list lines in the ANSI code page, written to a
 // temporary file beside path that then replaces path, so a failure leaves an existing file

@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include "form1_layout.h"
+#include "messages.h"
 
 namespace orvalis {
 
@@ -17,7 +18,7 @@ std::wstring ErrorLine(const orv::Error& e) {
     wchar_t number[16];
     if ((static_cast<unsigned long>(e.hr()) & 0xFFFF0000u) == 0x800A0000u) wsprintfW(number, L"%ld", e.number());
     else wsprintfW(number, L"0x%08lX", static_cast<unsigned long>(e.hr()));
-    return form1::kErrorLine + std::wstring(number) + L": " + e.description();
+    return messages::kErrorLine + std::wstring(number) + L": " + e.description();
 }
 
 void ShowFailure(HWND owner, const wchar_t* what, const orv::Error& e) noexcept {

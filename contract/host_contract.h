@@ -6,6 +6,8 @@
 // the reset finds exactly what the add-in installed.
 #include <windows.h>
 
+#include "identity.h"
+
 namespace contract {
 
 // Compared whole and exactly everywhere, case and access-key ampersand included.
@@ -18,8 +20,10 @@ inline constexpr wchar_t kMenuItemCaption[] = L"&Orvalis Utility";
 // ProgIDs are looked up without regard to case, so this names kProgId.
 inline constexpr wchar_t kOnAction[] = L"!<OrvalisUtility.Addin>";
 // How the client lists the add-in in its COM add-in list.
-inline constexpr wchar_t kAddInDescription[] = L"Orvalis Outlook DL Utility";
-inline constexpr wchar_t kProgId[] = L"ORVALISutility.Addin";
+inline constexpr wchar_t kAddInDescription[] = L"" ORVALIS_ADDIN_DESCRIPTION;
+inline constexpr wchar_t kProgId[] = L"" ORVALIS_PROGID;
+// The client's per-user entry for the add-in: what it loads at start-up, and how.
+inline constexpr wchar_t kHostAddInKey[] = L"" ORVALIS_HOST_ADDINS_KEY "\\" ORVALIS_PROGID;
 
 // The mail client's object model.
 inline constexpr wchar_t kOutlookProgId[] = L"Outlook.Application";

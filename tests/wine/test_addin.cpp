@@ -11,6 +11,7 @@
 #include "Global.h"
 #include "dispatch.h"
 #include "form1.h"
+#include "seam.h"
 #include "server.h"
 #include "sim_client.h"
 #include "wine_test.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using orvtest::Contains;
+using orvtest::Seam;
 using Microsoft::WRL::ComPtr;
 
 const wchar_t kDescription[] = L"Orvalis Outlook DL Utility";
@@ -128,7 +130,7 @@ TEST_F(AddinTest, ModeZeroShowsTheWindowAndEveryOtherModeInstalls) {
             EXPECT_EQ(1200, r.data);
             EXPECT_EQ("orvalis.hlp", r.file);
         }
-        EXPECT_EQ(row.installs ? 4 : 0, Object().HeldReferences()) << row.mode;
+        EXPECT_EQ(row.installs ? 4 : 0, Seam::HeldReferences(Object())) << row.mode;
         EXPECT_EQ(row.installs ? 2u : 0u, LogLines(L".Add(").size()) << row.mode;
         if (!row.installs) {
             EXPECT_EQ(sentinel.Get(), Global::hostApp()) << "hostApp untouched";
@@ -178,13 +180,13 @@ TEST_F(AddinTest, ButtonPresenceDecidesWhatIsInstalled) {
         Load(L"\"bars\":[" + kMenuBar + L"," + row.bars + L"]");
         ASSERT_EQ(S_OK, Connect(1)) << row.label;
         EXPECT_EQ(row.changes, Changes()) << row.label;
-        EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
+        EXPECT_EQ(row.held, Seam::HeldReferences(Object())) << row.label;
         if (row.toolbarButton.empty()) {
-            EXPECT_EQ(nullptr, Object().ToolbarButton()) << row.label;
+            EXPECT_EQ(nullptr, Seam::ToolbarButton(Object())) << row.label;
         } else {
-            ASSERT_NE(nullptr, Object().ToolbarButton()) << row.label;
+            ASSERT_NE(nullptr, Seam::ToolbarButton(Object())) << row.label;
             simclient::ClearLog();
-            orv::Get(Object().ToolbarButton(), L"Caption");
+            orv::Call(Seam::ToolbarButton(Object()), L"Caption");
             EXPECT_EQ(std::vector<std::wstring>{row.toolbarButton + L".Caption()"}, LogLines(L"")) << row.label;
         }
         EXPECT_EQ(S_OK, addin_->OnDisconnection(ext_dm_HostShutdown, &custom_));
@@ -220,7 +222,7 @@ TEST_F(AddinTest, FailuresReachTheHostWithWhatWasDoneBeforeThem) {
         EXPECT_EQ(1u, LogLines(L"failed 0x").size()) << row.label;
         EXPECT_TRUE(Contains(simclient::Log(), std::wstring(L"\"") + row.description + L"\"")) << simclient::Log();
         EXPECT_EQ(row.adds, LogLines(L".Add(").size()) << row.label;
-        EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
+        EXPECT_EQ(row.held, Seam::HeldReferences(Object())) << row.label;
         EXPECT_NE(nullptr, Global::hostApp()) << "hostApp stays set: " << row.label;
         if (row.adds == 0) {
             EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L"CommandBars.Item(")) << row.label;
@@ -261,7 +263,7 @@ TEST_F(AddinTest, RepeatedStartupsInstallOnceAndNeverStackTheItem) {
         simclient::ClearLog();
         ASSERT_EQ(S_OK, startup()) << step.label;
         EXPECT_EQ(step.adds, LogLines(L".Add(")) << step.label;
-        EXPECT_EQ(step.held, Object().HeldReferences()) << step.label;
+        EXPECT_EQ(step.held, Seam::HeldReferences(Object())) << step.label;
     }
     EXPECT_TRUE(Contains(simclient::HostLayout(), L"Standard\n  Orvalis\n")) << simclient::HostLayout();
     EXPECT_TRUE(Contains(simclient::HostLayout(), L"  &Tools\n")) << simclient::HostLayout();
@@ -283,14 +285,14 @@ TEST_F(AddinTest, DisconnectionAndShutdownLetGoOfEverything) {
     for (const auto& row : rows) {
         Load(L"");
         ASSERT_EQ(S_OK, Connect(1)) << row.label;
-        ASSERT_EQ(4, Object().HeldReferences());
+        ASSERT_EQ(4, Seam::HeldReferences(Object()));
         simclient::ClearLog();
         EXPECT_EQ(S_OK, addin_->OnAddInsUpdate(&custom_));
-        EXPECT_EQ(4, Object().HeldReferences()) << "OnAddInsUpdate changes nothing";
+        EXPECT_EQ(4, Seam::HeldReferences(Object())) << "OnAddInsUpdate changes nothing";
         EXPECT_EQ(L"", simclient::Log());
 
         EXPECT_EQ(S_OK, row.call(addin_.Get(), &custom_)) << row.label;
-        EXPECT_EQ(0, Object().HeldReferences()) << row.label;
+        EXPECT_EQ(0, Seam::HeldReferences(Object())) << row.label;
         EXPECT_EQ(nullptr, Global::hostApp()) << row.label;
         for (const wchar_t* kind : {L"CommandBars", L"CommandBar", L"Control"})
             EXPECT_EQ(0, simclient::LiveObjects(kind)) << row.label << " " << kind;
@@ -407,7 +409,7 @@ TEST_F(AddinTest, OddCallOrdersSucceedAndLetGoOfEverything) {
         EXPECT_EQ(std::vector<std::wstring>{}, LogLines(L" failed ")) << row.label;
         EXPECT_EQ(row.helps, help_.Requests().size() - helpBefore) << row.label;
         if (addin_) {
-            EXPECT_EQ(row.held, Object().HeldReferences()) << row.label;
+            EXPECT_EQ(row.held, Seam::HeldReferences(Object())) << row.label;
         } else {
             EXPECT_EQ(0, server::ModuleLocks()) << row.label << ": the object went when the host let go";
         }
@@ -443,7 +445,7 @@ TEST_F(AddinTest, CallsByNameReachTheOperationsAndErrorsAreReported) {
     DISPPARAMS params{args, nullptr, 2, 0};
     EXCEPINFO excep{};
     EXPECT_EQ(S_OK, addin_->Invoke(ids[0], IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, &excep, nullptr));
-    EXPECT_EQ(0, Object().HeldReferences());
+    EXPECT_EQ(0, Seam::HeldReferences(Object()));
     EXPECT_EQ(nullptr, Global::hostApp());
     SafeArrayDestroy(custom);
 

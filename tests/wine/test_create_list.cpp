@@ -57,7 +57,8 @@ protected:
         if (!session_) LogOn();
         simclient::ClearLog();
         view_ = RecordingView{};
-        return builder_->CreateList(session_.Get(), view_);
+        orvalis::CdoAddressBook book(session_);
+        return builder_->CreateList(book, view_);
     }
     Lines Members() const { return orvtest::MemberLines(builder_->table(), view_.lines); }
     Lines Addresses() const { return orvtest::Addresses(builder_->table()); }
@@ -125,7 +126,8 @@ TEST_F(CreateList, CancelOrFailedDialogExpandsThePreviousSelectionAsItIsNow) {
     EXPECT_EQ((Lines{L"di@example.com", L"ann@example.com"}), Addresses());
     // No session at all counts as a failed dialog too.
     view_ = RecordingView{};
-    builder_->CreateList(nullptr, view_);
+    orvalis::CdoAddressBook noSession(nullptr);
+    builder_->CreateList(noSession, view_);
     EXPECT_EQ((Lines{L"di@example.com", L"ann@example.com"}), Addresses());
     EXPECT_EQ(1, simclient::LiveObjects(L"Recipients"));  // myRecips keeps its collection
 }

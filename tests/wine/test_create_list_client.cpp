@@ -10,19 +10,21 @@
 #include "dispatch.h"
 #include "form1.h"
 #include "form1_layout.h"
+#include "messages.h"
 #include "host_contract.h"
 #include "clipboard_files.h"
 #include "list_text.h"
 #include "member_lines.h"
 #include "recording_view.h"
+#include "seam.h"
 #include "sim_client.h"
 #include "wine_test.h"
 #include "without_cdo.h"
 
 namespace {
 
-using orvalis::AddressBook;
 using orvalis::LeftOut;
+using orvtest::Seam;
 using orvtest::RecordingView;
 using Lines = std::vector<std::wstring>;
 using Ptr = orv::ComPtr<IDispatch>;
@@ -55,6 +57,16 @@ std::wstring Text(const LeftOut& l) {
     return std::to_wstring(l.skipped) + L"/" + std::to_wstring(l.didNotFit) + L"/" + std::to_wstring(l.noAddress);
 }
 
+// The Select Names dialog set up and shown, up to the user's answer.
+const std::wstring kDialogCalls =
+    L"NameSpace.GetSelectNamesDialog()\n"
+    L"SelectNamesDialog.Caption() = BSTR \"Select Names\"\n"
+    L"SelectNamesDialog.ToLabel() = BSTR \"Names\"\n"
+    L"SelectNamesDialog.NumberOfRecipientSelectors() = I4 1\n"
+    L"SelectNamesDialog.AllowMultipleSelection() = BOOL True\n"
+    L"SelectNamesDialog.ForceResolution() = BOOL True\n"
+    L"SelectNamesDialog.Display()\n";
+
 class ClientCreateList : public ::testing::Test {
 protected:
     void SetUp() override { simclient::LoadScenario(Scenario(L"[]")); }
@@ -69,7 +81,8 @@ protected:
         if (!ns_) ns_ = ClientNamespace();
         simclient::ClearLog();
         view_ = RecordingView{};
-        return builder_->CreateList(ns_.Get(), view_, AddressBook::Client);
+        orvalis::ClientAddressBook book(ns_);
+        return builder_->CreateList(book, view_);
     }
     Lines Members() const { return orvtest::MemberLines(builder_->table(), view_.lines); }
     Lines Addresses() const { return orvtest::Addresses(builder_->table()); }
@@ -111,16 +124,7 @@ TEST_F(ClientCreateList, TurnsEachKindOfPickIntoMembers) {
 TEST_F(ClientCreateList, MakesExactlyTheseCalls) {
     Run(Scenario(LR"([["ann","grp","dee"]])"));
     const std::wstring log = simclient::Log();
-    const std::wstring dialog =
-        L"NameSpace.GetSelectNamesDialog()\n"
-        L"SelectNamesDialog.Caption() = BSTR \"Select Names\"\n"
-        L"SelectNamesDialog.ToLabel() = BSTR \"Names\"\n"
-        L"SelectNamesDialog.NumberOfRecipientSelectors() = I4 1\n"
-        L"SelectNamesDialog.AllowMultipleSelection() = BOOL True\n"
-        L"SelectNamesDialog.ForceResolution() = BOOL True\n"
-        L"SelectNamesDialog.Display()\n"
-        L"SelectNamesDialog.Recipients()\n"
-        L"Recipients._NewEnum()\n";
+    const std::wstring dialog = kDialogCalls + L"SelectNamesDialog.Recipients()\nRecipients._NewEnum()\n";
     ASSERT_EQ(0u, log.find(dialog)) << log;
     const std::wstring rest = log.substr(dialog.size());
     EXPECT_EQ(L"Recipient[ann].AddressEntry()\nAddressEntry[ann].AddressEntryUserType()\n"
@@ -182,6 +186,44 @@ TEST_F(ClientCreateList, AFailureSkipsTheMemberOrTheRecipientItHitAndTheRunGoesO
     }
 }
 
+// A selection belongs to the address book it was picked in: after CDO came or went, the other
+// book's failed dialog rebuilds nothing from it and makes no call on its recipients; the
+// selection stays for its own book.
+TEST_F(ClientCreateList, ASelectionIsNeverReadThroughTheOtherAddressBook) {
+    const std::wstring cdoDialog =
+        L"Session.AddressBook(Title:=BSTR \"Select Names\", ForceResolution:=BOOL True, RecipLists:=I2 1, "
+        L"ToLabel:=BSTR \"Names\")\n";
+    simclient::LoadScenario(Scenario(LR"([["ann","bob"]])"));
+    Ptr session = orv::QueryAs<IDispatch>(orv::CreateObject(contract::kCdoProgId).Get(), contract::IID_CdoSession);
+    orv::Call(session.Get(), L"Logon");
+    orvalis::CdoAddressBook cdo(session);
+    auto runCdo = [&](const std::wstring& scenario) {
+        simclient::LoadScenario(scenario);
+        simclient::ClearLog();
+        view_ = RecordingView{};
+        return builder_->CreateList(cdo, view_);
+    };
+
+    runCdo(Scenario(LR"([["ann","bob"]])"));
+    ASSERT_EQ((Lines{L"ann@example.com", L"bob@example.com"}), Addresses());
+    LeftOut leftOut = Run(Scenario(LR"(["cancel"])"));
+    EXPECT_EQ(kDialogCalls, simclient::Log()) << "the CDO recipients are not read";
+    EXPECT_EQ(Lines{}, Addresses());
+    EXPECT_EQ(L"0/0/0", Text(leftOut));
+    runCdo(Scenario(LR"(["cancel"])"));
+    EXPECT_EQ((Lines{L"ann@example.com", L"bob@example.com"}), Addresses()) << "CDO's own selection, rebuilt";
+
+    Run(Scenario(LR"([["grp"]])"));
+    ASSERT_EQ((Lines{L"cora@example.com", L"ann@example.com"}), Addresses());
+    leftOut = runCdo(Scenario(LR"(["cancel"])"));
+    EXPECT_EQ(cdoDialog, simclient::Log()) << "the client's recipients are not read";
+    EXPECT_EQ(Lines{}, Addresses());
+    EXPECT_EQ(L"0/0/0", Text(leftOut));
+    Run(Scenario(LR"(["cancel"])"));
+    EXPECT_EQ((Lines{L"cora@example.com", L"ann@example.com"}), Addresses()) << "the client's own selection, rebuilt";
+    orv::Call(session.Get(), L"Logoff");
+}
+
 // The strongest check: the bundled sample through both address books gives the same bytes.
 TEST_F(ClientCreateList, TheSampleGivesTheSameListTextAsThroughCdo) {
     std::string sample = orvtest::FileBytes(orvtest::SourcePath(L"samples\\scenario.json"));
@@ -193,7 +235,11 @@ TEST_F(ClientCreateList, TheSampleGivesTheSameListTextAsThroughCdo) {
     orv::Call(session.Get(), L"Logon");
     orvalis::ListBuilder cdo;
     RecordingView cdoView;
-    const LeftOut cdoLeftOut = cdo.CreateList(session.Get(), cdoView);
+    LeftOut cdoLeftOut;
+    {
+        orvalis::CdoAddressBook cdoBook(session);
+        cdoLeftOut = cdo.CreateList(cdoBook, cdoView);
+    }
     orv::Call(session.Get(), L"Logoff");
     session.Reset();
 
@@ -232,18 +278,18 @@ protected:
 TEST_F(Form1WithoutCdo, LoadsWithTheClientsNamespaceBuildsTheListAndLetsGoWithoutLoggingOff) {
     form.hWnd(app_.Get());
     ASSERT_TRUE(form.IsLoaded());
-    EXPECT_EQ(AddressBook::Client, form.SessionKind());
+    EXPECT_NE(nullptr, dynamic_cast<orvalis::ClientAddressBook*>(Seam::Session(form))) << "the client's own address book";
     EXPECT_EQ(L"Application.GetNamespace(BSTR \"MAPI\")\n", simclient::Log()) << "no logon: the client's session is on";
-    EXPECT_EQ(L"Orvalise Utility version 1.3.1", orvtest::WindowText(form.Control(form1::kLblVersion)));
+    EXPECT_EQ(L"Orvalise Utility version 1.3.1", orvtest::WindowText(Seam::Control(form, form1::kLblVersion)));
 
-    SendMessageW(form.Control(form1::kCmdAdd), BM_CLICK, 0, 0);
-    ASSERT_EQ(1, SendMessageW(form.List1(), LB_GETCOUNT, 0, 0));
-    EXPECT_EQ(L"ann@example.com", form.Builder().table().Address(0));
+    SendMessageW(Seam::Control(form, form1::kCmdAdd), BM_CLICK, 0, 0);
+    ASSERT_EQ(1, SendMessageW(Seam::List1(form), LB_GETCOUNT, 0, 0));
+    EXPECT_EQ(L"ann@example.com", Seam::Builder(form).table().Address(0));
 
     simclient::ClearLog();
     form.Unload();
     EXPECT_FALSE(form.IsLoaded());
-    EXPECT_EQ(nullptr, form.Session());
+    EXPECT_EQ(nullptr, Seam::Session(form));
     const std::wstring log = simclient::Log();
     EXPECT_EQ(std::wstring::npos, log.find(L"Logoff")) << log;
     EXPECT_NE(std::wstring::npos, log.find(L"COMAddIn[Orvalis.Ours].Connect() = BOOL False")) << log;
@@ -264,10 +310,10 @@ TEST_F(Form1WithoutCdo, AClientWithoutTheSelectNamesDialogFailsTheLoadWithTheCdo
         }
         EXPECT_EQ(orv::RuntimeError(429), hr) << "ActiveX component can't create object";
         EXPECT_FALSE(form.IsLoaded());
-        EXPECT_EQ(nullptr, form.Session());
+        EXPECT_EQ(nullptr, Seam::Session(form));
         const std::vector<std::wstring> seen = boxes.Seen();
         ASSERT_FALSE(seen.empty());
-        EXPECT_NE(std::wstring::npos, seen.back().find(form1::kLoadFailed)) << seen.back();
+        EXPECT_NE(std::wstring::npos, seen.back().find(messages::kLoadFailed)) << seen.back();
         EXPECT_NE(std::wstring::npos, seen.back().find(L"Error 429: ")) << seen.back();
     }
     EXPECT_EQ(0, simclient::LiveObjects(L"NameSpace")) << simclient::LiveReport();

@@ -252,23 +252,29 @@ struct Operation {
     const wchar_t* countFrom;
     const wchar_t* begin;
     const wchar_t* end;
+    // How many cases its clean run's calls give, on the sample scenario. Markers that drifted
+    // off the log would find none, and the clean run alone would pass; a change in the calls
+    // an operation makes shows here too, and the number is then updated with it.
+    size_t cases;
 };
 
 const Operation kOperations[] = {
-    {L"startup", L"", L"Matrix.Begin", L".OnStartupComplete()"},
-    {L"startup-complete", L"", L".OnStartupComplete()", L"Matrix.End"},
-    {L"demand", L"", L"Matrix.Begin", L"Matrix.End"},
-    {L"demand-reload", L"", L"Matrix.Begin", L"Matrix.End"},
-    {L"create-list", L"", L"Matrix.Begin", L"Matrix.End"},
+    {L"startup", L"", L"Matrix.Begin", L".OnStartupComplete()", 111},
+    {L"startup-complete", L"", L".OnStartupComplete()", L"Matrix.End", 8},
+    // The window is already loaded (hidden) at start-up: showing it calls nobody.
+    {L"demand", L"", L"Matrix.Begin", L"Matrix.End", 0},
+    {L"demand-reload", L"", L"Matrix.Begin", L"Matrix.End", 2},
+    {L"create-list", L"", L"Matrix.Begin", L"Matrix.End", 178},
     // The same through the mail client's own address book, with CDO's registration hidden.
-    {L"create-list-client", L"", L"Matrix.Begin", L"Matrix.End"},
-    {L"clipboard", L"", L"Matrix.Begin", L"Matrix.End"},
-    {L"save", L"", L"Matrix.Begin", L"Matrix.End"},
-    {L"help", L"", L"Matrix.Begin", L"Matrix.End"},
-    {L"close", L"", L"Matrix.Begin", L"Matrix.End"},
-    {L"shutdown", L"", L"Matrix.Begin", L"Matrix.End"},
+    {L"create-list-client", L"", L"Matrix.Begin", L"Matrix.End", 119},
+    // The output and help buttons call neither the mail client nor the address book.
+    {L"clipboard", L"", L"Matrix.Begin", L"Matrix.End", 0},
+    {L"save", L"", L"Matrix.Begin", L"Matrix.End", 0},
+    {L"help", L"", L"Matrix.Begin", L"Matrix.End", 0},
+    {L"close", L"", L"Matrix.Begin", L"Matrix.End", 8},
+    {L"shutdown", L"", L"Matrix.Begin", L"Matrix.End", 8},
     // The reset program is a process of its own: its fault rules count from its start.
-    {L"reset", L"Matrix.Begin", L"Matrix.Begin", L"Matrix.End"},
+    {L"reset", L"Matrix.Begin", L"Matrix.Begin", L"Matrix.End", 178},
 };
 
 // The host's failure lines ("AddIn[ORVALISutility.Addin].OnConnection failed 0x...") in the span.
@@ -501,6 +507,10 @@ TEST_P(FaultMatrix, EveryCallFailingOrAnsweringWronglyGivesTheDocumentedOutcome)
     const Outcome clean = RunCase(op.name, nullptr);
     judge(nullptr, clean, clean);
     const std::vector<Case> all = CasesOf(CallsIn(clean.log, op.countFrom, op.begin, op.end));
+    for (const wchar_t* marker : {op.begin, op.end})
+        EXPECT_TRUE(std::any_of(clean.log.begin(), clean.log.end(), [&](const std::wstring& l) { return Contains(l, marker); }))
+            << Narrow(marker) << " is not in the clean run's log";
+    EXPECT_EQ(op.cases, all.size()) << "cases found between the markers of the clean run's log";
     const std::vector<Case> cases = Sample(all);
     for (const Case& c : cases) judge(&c, RunCase(op.name, &c), clean);
 

@@ -9,12 +9,14 @@
 #include "form1.h"
 #include "form1_layout.h"
 #include "clipboard_files.h"
+#include "seam.h"
 #include "sim_client.h"
 #include "test_form1_helpers.h"
 #include "wine_test.h"
 
 namespace {
 
+using orvtest::Seam;
 using orvtest::ClipboardText;
 using form1test::Count;
 
@@ -59,9 +61,9 @@ std::wstring ConnectedFlags() {
     return flags;
 }
 
-int ListCount(Form1& form) { return static_cast<int>(SendMessageW(form.List1(), LB_GETCOUNT, 0, 0)); }
+int ListCount(Form1& form) { return static_cast<int>(SendMessageW(Seam::List1(form), LB_GETCOUNT, 0, 0)); }
 
-void Click(Form1& form, int id) { SendMessageW(form.Control(id), BM_CLICK, 0, 0); }
+void Click(Form1& form, int id) { SendMessageW(Seam::Control(form, id), BM_CLICK, 0, 0); }
 
 // What the close box does.
 void CloseBox(Form1& form) { SendMessageW(form.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }
@@ -69,7 +71,7 @@ void CloseBox(Form1& form) { SendMessageW(form.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 
 // Every stand-in object is gone but the application that module Global keeps for good, and
 // the last selection that the window object keeps across closes.
 std::wstring ExpectedLeftAlive(Form1& form) {
-    return std::wstring(L"Application=1\n") + (form.Builder().myRecips() ? L"Recipients=1\n" : L"");
+    return std::wstring(L"Application=1\n") + (Seam::Builder(form).myRecips() ? L"Recipients=1\n" : L"");
 }
 
 // Most tests load the window hidden, as the shell does at the host's start-up: the window
@@ -97,7 +99,7 @@ TEST_F(Form1Life, HandleRequestLoadsHiddenAndShowLaterLogsOnNoMore) {
     HWND w = form.hWnd();
     ASSERT_TRUE(form.IsLoaded());
     EXPECT_FALSE(IsWindowVisible(w));
-    EXPECT_EQ(kVersionLine, orvtest::WindowText(form.Control(form1::kLblVersion)));
+    EXPECT_EQ(kVersionLine, orvtest::WindowText(Seam::Control(form, form1::kLblVersion)));
     EXPECT_EQ(std::wstring(L"CreateInstance MAPI.Session\n") + kLogonLine + L"\n", simclient::Log());
     EXPECT_EQ(1, simclient::LiveObjects(L"Session"));
 
@@ -107,7 +109,7 @@ TEST_F(Form1Life, HandleRequestLoadsHiddenAndShowLaterLogsOnNoMore) {
     EXPECT_TRUE(IsWindowVisible(w));
     EXPECT_EQ(nullptr, GetWindow(w, GW_OWNER));
     EXPECT_EQ(1, Count(simclient::Log(), L"Session.Logon(")) << simclient::Log();
-    EXPECT_EQ(form.List1(), GetFocus()) << "List1 has the focus";
+    EXPECT_EQ(Seam::List1(form), GetFocus()) << "List1 has the focus";
     EXPECT_TRUE(boxes.Seen().empty());
 }
 
@@ -118,7 +120,7 @@ TEST_F(Form1Life, CloseBoxLogsOffReleasesAndDisconnectsTheFirstExactMatch) {
     CloseBox(form);
     EXPECT_FALSE(form.IsLoaded());
     EXPECT_FALSE(IsWindow(w));
-    EXPECT_EQ(nullptr, form.Session());
+    EXPECT_EQ(nullptr, Seam::Session(form));
     std::wstring log = simclient::Log();
     size_t logoff = log.find(L"Session.Logoff()\n"), connect = log.find(L"COMAddIn[Orvalis.Ours].Connect() = BOOL False");
     EXPECT_NE(std::wstring::npos, logoff) << log;
@@ -147,8 +149,8 @@ struct AtTheBox {
         auto* at = static_cast<AtTheBox*>(self);
         Form1& form = Global::TheForm1();
         ++at->boxes;
-        at->versionLine = form.IsLoaded() ? orvtest::WindowText(form.Control(form1::kLblVersion)) : L"<not loaded>";
-        at->sessionHeld = form.Session() != nullptr;
+        at->versionLine = form.IsLoaded() ? orvtest::WindowText(Seam::Control(form, form1::kLblVersion)) : L"<not loaded>";
+        at->sessionHeld = Seam::Session(form) != nullptr;
         at->liveSessions = simclient::LiveObjects(L"Session");
     }
 };
@@ -253,7 +255,7 @@ TEST_F(Form1Life, FailedUnloadStepsStillCloseTheWindow) {
         simclient::ClearLog();
         CloseBox(form);
         EXPECT_FALSE(form.IsLoaded());
-        EXPECT_EQ(nullptr, form.Session());
+        EXPECT_EQ(nullptr, Seam::Session(form));
         EXPECT_EQ(0, simclient::LiveObjects(L"Session")) << "the session is released all the same";
         EXPECT_EQ(1, Count(simclient::Log(), L"Application.COMAddIns(")) << "DisconnectSelf ran: " << simclient::Log();
         EXPECT_EQ(row.connectedAfter, ConnectedFlags());
@@ -290,7 +292,7 @@ TEST_F(Form1Life, ReopenedWindowHasAnEmptyListButCopiesThePreviousList) {
     simclient::ClearLog();
     form.Show();
     EXPECT_EQ(0, ListCount(form)) << "new controls, empty list box";
-    EXPECT_EQ(kVersionLine, orvtest::WindowText(form.Control(form1::kLblVersion)));
+    EXPECT_EQ(kVersionLine, orvtest::WindowText(Seam::Control(form, form1::kLblVersion)));
     EXPECT_EQ(1, Count(simclient::Log(), kLogonLine)) << "a new session, logged on anew";
     ASSERT_TRUE(orvtest::SetClipboardText(nullptr, L"before"));
     Click(form, form1::kCmdClipboard);
@@ -354,8 +356,8 @@ TEST_F(Form1Life, PointerIsBackToDefaultAfterARunThatFailed) {
         simclient::LoadScenario(WithFaults(row.faults));
         form.hWnd();
         Click(form, form1::kCmdAdd);
-        EXPECT_EQ(0, form.MousePointer());
-        SendMessageW(form.hWnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form.List1()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(0, Seam::MousePointer(form));
+        SendMessageW(form.hWnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Seam::List1(form)), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), GetCursor());
     }
 }
@@ -370,7 +372,7 @@ TEST_F(Form1Life, MousePointerDecidesTheCursorOverTheWindow) {
         SCOPED_TRACE(row.pointer);
         form.SetMousePointer(row.pointer);
         SetCursor(nullptr);
-        SendMessageW(form.hWnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form.Control(form1::kCmdAdd)),
+        SendMessageW(form.hWnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Seam::Control(form, form1::kCmdAdd)),
                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         EXPECT_EQ(LoadCursorW(nullptr, row.cursor), GetCursor());
     }
@@ -394,13 +396,13 @@ TEST_F(Form1Life, MessagesWaitingDuringARunAreHandledSafely) {
         simclient::LoadScenario(kScenario);
         HWND w = form.hWnd();
         simclient::ClearLog();
-        if (row.clickWaits) PostMessageW(form.Control(form1::kCmdAdd), BM_CLICK, 0, 0);
+        if (row.clickWaits) PostMessageW(Seam::Control(form, form1::kCmdAdd), BM_CLICK, 0, 0);
         if (row.closeWaits) PostMessageW(w, WM_CLOSE, 0, 0);
         Click(form, form1::kCmdAdd);
         orvtest::Pump(50);
         EXPECT_EQ(row.loadedAfter, form.IsLoaded());
         EXPECT_EQ(1, Count(simclient::Log(), L"Session.AddressBook(")) << "one run only: " << simclient::Log();
-        EXPECT_EQ(2, form.Builder().table().memberCount()) << "the run finished its list";
+        EXPECT_EQ(2, Seam::Builder(form).table().memberCount()) << "the run finished its list";
         if (!row.loadedAfter) {
             EXPECT_EQ(0, simclient::LiveObjects(L"Session")) << simclient::LiveReport();
         }
@@ -414,7 +416,7 @@ TEST_F(Form1Life, CloseReleasesEveryReferenceButTheKeptApplication) {
     Click(form, form1::kCmdAdd);
     Click(form, form1::kCmdClipboard);
     CloseBox(form);
-    ASSERT_NE(nullptr, form.Builder().myRecips()) << "the selection outlives the window";
+    ASSERT_NE(nullptr, Seam::Builder(form).myRecips()) << "the selection outlives the window";
     EXPECT_EQ(L"Application=1\nRecipients=1\n", simclient::LiveReport());
 }
 
@@ -451,8 +453,8 @@ TEST(Form1Shutdown, UnloadWhileTheSaveAsDialogIsOpenEndsTheSaveQuietly) {
     simclient::LoadScenario(kScenario);
     Form1& form = Global::TheForm1();
     form.hWnd();
-    form.Builder().table().Reset();
-    form.Builder().table().AddListEntry(L"Ann Lee", L"", L"", L"ann@example.com", form);
+    Seam::Builder(form).table().Reset();
+    Seam::Builder(form).table().AddListEntry(L"Ann Lee", L"", L"", L"ann@example.com", form);
     UnloadDuringSave watch;
     UnloadDuringSave::current = &watch;
     UINT_PTR unload = SetTimer(nullptr, 0, 500, &UnloadDuringSave::Unload);
@@ -465,7 +467,7 @@ TEST(Form1Shutdown, UnloadWhileTheSaveAsDialogIsOpenEndsTheSaveQuietly) {
     EXPECT_FALSE(form.IsLoaded());
     EXPECT_EQ(0, simclient::LiveObjects(L"Session"));
     EXPECT_EQ(nullptr, UnloadDuringSave::OpenDialog());
-    EXPECT_EQ(1, form.Builder().table().memberCount()) << "the list is still there for the next window";
+    EXPECT_EQ(1, Seam::Builder(form).table().memberCount()) << "the list is still there for the next window";
 }
 
 }  // namespace

@@ -9,12 +9,14 @@
 #include "form1_layout.h"
 #include "clipboard_files.h"
 #include "screenshot.h"
+#include "seam.h"
 #include "sim_client.h"
 #include "test_form1_helpers.h"
 #include "wine_test.h"
 
 namespace {
 
+using orvtest::Seam;
 using form1::ControlId;
 using orvtest::ClipboardText;
 using form1test::Press;
@@ -91,9 +93,9 @@ TEST_F(Form1Layout, ClientAreaAndControlsStandWhereTheLayoutPutsThem) {
         {form1::kCmdSave, "328,96 81x33"},
         {form1::kCmdHelp, "328,136 81x33"},
     };
-    for (const Row& row : rows) EXPECT_EQ(row.rect, Describe(ClientRectOf(form.Control(row.id)))) << "control " << row.id;
+    for (const Row& row : rows) EXPECT_EQ(row.rect, Describe(ClientRectOf(Seam::Control(form, row.id)))) << "control " << row.id;
 
-    RECT label = ClientRectOf(form.Control(form1::kLblVersion));
+    RECT label = ClientRectOf(Seam::Control(form, form1::kLblVersion));
     EXPECT_EQ(8, label.left);
     EXPECT_EQ(320, label.top);
 }
@@ -132,7 +134,7 @@ TEST_F(Form1Layout, ControlsCarryTheirCaptionsAndKinds) {
     ASSERT_NE(nullptr, windowFont);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.id);
-        HWND c = form.Control(row.id);
+        HWND c = Seam::Control(form, row.id);
         ASSERT_NE(nullptr, c);
         wchar_t cls[32];
         GetClassNameW(c, cls, 32);
@@ -146,21 +148,21 @@ TEST_F(Form1Layout, ControlsCarryTheirCaptionsAndKinds) {
     GetObjectW(windowFont, sizeof font, &font);
     EXPECT_EQ(-MulDiv(8, dpiY_, 72), font.lfHeight) << "8 points";
 
-    LONG list = GetWindowLongW(form.List1(), GWL_STYLE);
+    LONG list = GetWindowLongW(Seam::List1(form), GWL_STYLE);
     EXPECT_FALSE(list & LBS_SORT);
     EXPECT_FALSE(list & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL));
     EXPECT_TRUE(list & WS_TABSTOP);
     for (ControlId id : {form1::kCmdAdd, form1::kCmdClipboard, form1::kCmdSave, form1::kCmdHelp}) {
-        LONG button = GetWindowLongW(form.Control(id), GWL_STYLE);
+        LONG button = GetWindowLongW(Seam::Control(form, id), GWL_STYLE);
         EXPECT_EQ(BS_PUSHBUTTON, button & BS_TYPEMASK) << "no default button: control " << id;
         EXPECT_TRUE(button & WS_TABSTOP);
     }
-    EXPECT_FALSE(GetWindowLongW(form.Control(form1::kLblVersion), GWL_STYLE) & WS_TABSTOP);
+    EXPECT_FALSE(GetWindowLongW(Seam::Control(form, form1::kLblVersion), GWL_STYLE) & WS_TABSTOP);
 }
 
 TEST_F(Form1Layout, VersionLineIsShownWhole) {
     form.hWnd();
-    HWND label = form.Control(form1::kLblVersion);
+    HWND label = Seam::Control(form, form1::kLblVersion);
     std::wstring text = orvtest::WindowText(label);
     ASSERT_EQ(L"Orvalise Utility version 1.3.1", text);
     SIZE extent = TextExtent(label, text);
@@ -176,7 +178,7 @@ TEST_F(Form1Layout, VersionLineIsShownWhole) {
 
 TEST_F(Form1Layout, TabWalksTheControlsInOrderFromTheListBox) {
     form.Show();
-    ASSERT_TRUE(orvtest::WaitFor([&] { return GetFocus() == form.List1(); }, 2000)) << "List1 has the focus when the window opens";
+    ASSERT_TRUE(orvtest::WaitFor([&] { return GetFocus() == Seam::List1(form); }, 2000)) << "List1 has the focus when the window opens";
     struct Step {
         bool shift;
         ControlId focus;
@@ -188,16 +190,16 @@ TEST_F(Form1Layout, TabWalksTheControlsInOrderFromTheListBox) {
     int n = 0;
     for (const Step& s : steps) {
         Press(VK_TAB, s.shift);
-        EXPECT_EQ(form.Control(s.focus), GetFocus()) << "after key " << ++n << (s.shift ? " (Shift+Tab)" : " (Tab)")
+        EXPECT_EQ(Seam::Control(form, s.focus), GetFocus()) << "after key " << ++n << (s.shift ? " (Shift+Tab)" : " (Tab)")
                                                       << ": focus on id " << GetDlgCtrlID(GetFocus());
     }
 }
 
 TEST_F(Form1Layout, EnterAndEscapePressNoButtonButSpaceDoes) {
     form.Show();
-    ASSERT_TRUE(orvtest::WaitFor([&] { return GetFocus() == form.List1(); }, 2000));
-    form.Builder().table().Reset();
-    form.Builder().table().AddListEntry(L"Ann", L"", L"", L"ann@example.com", form);
+    ASSERT_TRUE(orvtest::WaitFor([&] { return GetFocus() == Seam::List1(form); }, 2000));
+    Seam::Builder(form).table().Reset();
+    Seam::Builder(form).table().AddListEntry(L"Ann", L"", L"", L"ann@example.com", form);
     ASSERT_TRUE(orvtest::SetClipboardText(nullptr, L"untouched"));
     simclient::ClearLog();
 
@@ -212,25 +214,25 @@ TEST_F(Form1Layout, EnterAndEscapePressNoButtonButSpaceDoes) {
     // The keys do reach the window: Space on the focused button presses it.
     Press(VK_TAB);
     Press(VK_TAB);
-    ASSERT_EQ(form.Control(form1::kCmdClipboard), GetFocus());
+    ASSERT_EQ(Seam::Control(form, form1::kCmdClipboard), GetFocus());
     Press(VK_SPACE);
     EXPECT_EQ(L"ann@example.com Ann\r\n", ClipboardText());
 }
 
 TEST_F(Form1Layout, ScreenshotShowsEveryCaptionWhole) {
     form.Show();
-    form.Builder().table().Reset();
+    Seam::Builder(form).table().Reset();
     form.ClearList();
     const wchar_t* people[][2] = {{L"Ann Lee", L"ann@example.com"}, {L"Bo Chan", L"bo@example.org"}};
-    for (auto& p : people) form.Builder().table().AddListEntry(p[0], L"", L"", p[1], form);
+    for (auto& p : people) Seam::Builder(form).table().AddListEntry(p[0], L"", L"", p[1], form);
     orvtest::Pump(300);
     std::wstring dir = orvtest::BuildPath(L"artifacts");
     CreateDirectoryW(dir.c_str(), nullptr);
     EXPECT_TRUE(desktop::SaveBitmap(desktop::Screenshot(form.hWnd()), dir + L"\\form1.bmp"));
-    EXPECT_EQ(2, SendMessageW(form.List1(), LB_GETCOUNT, 0, 0));
+    EXPECT_EQ(2, SendMessageW(Seam::List1(form), LB_GETCOUNT, 0, 0));
     // Each button's caption fits inside the button's edges, wrapped onto lines where it must.
     for (ControlId id : {form1::kCmdAdd, form1::kCmdClipboard, form1::kCmdSave, form1::kCmdHelp}) {
-        HWND b = form.Control(id);
+        HWND b = Seam::Control(form, id);
         EXPECT_TRUE(GetWindowLongW(b, GWL_STYLE) & BS_MULTILINE);
         RECT r{};
         GetClientRect(b, &r);

@@ -62,7 +62,7 @@ TEST_F(HostAddIns, ItemTakesOneBasedIndexesInAnyIntegerFormAndProgIds) {
         {"reference to I2 3", Variant::RefI2(&three), L"Fax Cover"},
         {"ProgID in other case", Variant::Str(L"orvalisUTILITY.addin"), L"Orvalis Outlook DL Utility"},
     };
-    EXPECT_EQ(3, orv::ToLong(orv::Get(addIns.Get(), L"Count")));
+    EXPECT_EQ(3, orv::ToLong(orv::Call(addIns.Get(), L"Count")));
     for (const Row& r : rows) {
         auto addIn = orv::GetObj(addIns.Get(), L"Item", {r.index});
         EXPECT_EQ(r.description, orv::GetString(addIn.Get(), L"Description")) << r.label;
@@ -79,7 +79,7 @@ TEST_F(HostAddIns, ItemTakesOneBasedIndexesInAnyIntegerFormAndProgIds) {
     orv::ForEach(addIns.Get(), [&](const Variant& item) {
         auto addIn = orv::AsObject(item);
         order.push_back(orv::GetString(addIn.Get(), L"ProgId") + L"=" +
-                        (orv::ToBool(orv::Get(addIn.Get(), L"Connect")) ? L"on" : L"off"));
+                        (orv::ToBool(orv::Call(addIn.Get(), L"Connect")) ? L"on" : L"off"));
         return true;
     });
     EXPECT_EQ((std::vector<std::wstring>{L"Vendor.SpamFilter=off", L"ORVALISutility.Addin=off", L"Vendor.Fax=on"}), order);
@@ -124,9 +124,9 @@ TEST_F(HostAddIns, SwitchingOffCallsOnDisconnectionBeforeThePutReturnsThenLetsGo
     EXPECT_EQ((std::vector<std::wstring>{L"OnConnection(1)", L"OnDisconnection(1)"}), addIn->calls);
     EXPECT_TRUE(addIn->customWasEmptyArray);
     EXPECT_EQ(1, addIn->refs()) << "the host let go of the connect object";
-    EXPECT_FALSE(orv::ToBool(orv::Get(entry.Get(), L"Connect")));
-    EXPECT_EQ(VT_DISPATCH, orv::Get(entry.Get(), L"Object").vt());
-    EXPECT_EQ(nullptr, orv::Get(entry.Get(), L"Object").get().pdispVal);
+    EXPECT_FALSE(orv::ToBool(orv::Call(entry.Get(), L"Connect")));
+    EXPECT_EQ(VT_DISPATCH, orv::Call(entry.Get(), L"Object").vt());
+    EXPECT_EQ(nullptr, orv::Call(entry.Get(), L"Object").get().pdispVal);
     EXPECT_EQ(L"COMAddIn[Test.AddIn].Connect() = BOOL False\nAddIn[Test.AddIn].OnDisconnection(mode 1)\n"
               L"COMAddIn[Test.AddIn].Connect()\nCOMAddIn[Test.AddIn].Object()\nCOMAddIn[Test.AddIn].Object()\n",
               simclient::Log());
@@ -159,7 +159,7 @@ TEST_F(HostAddIns, SwitchingOnCreatesTheClassByProgIdAndConnectsAfterStartup) {
     ASSERT_EQ(1, cls.created);
     ASSERT_TRUE(made);
     EXPECT_EQ((std::vector<std::wstring>{L"OnConnection(0)"}), made->calls);
-    EXPECT_TRUE(orv::ToBool(orv::Get(entry.Get(), L"Connect")));
+    EXPECT_TRUE(orv::ToBool(orv::Call(entry.Get(), L"Connect")));
     orv::Put(entry.Get(), L"Connect", Variant::Bool(false));
     EXPECT_EQ(0, TestAddIn::alive) << "released after OnDisconnection";
 }

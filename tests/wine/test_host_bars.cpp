@@ -13,6 +13,15 @@ using orvtest::Contains;
 using Microsoft::WRL::ComPtr;
 using orv::Variant;
 
+// An optional argument left out, as a caller passes it by position.
+Variant Missing() {
+    Variant v;
+    VARIANT* p = v.put();
+    p->vt = VT_ERROR;
+    p->scode = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+
 const IID IID__CommandBarButton = {0x000C030E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // A menu bar with Tools, and a "Standard" bar holding A and B.
@@ -52,7 +61,7 @@ TEST_F(HostBars, DefaultLayoutHasAMenuBarWithToolsAndTwoToolbars) {
               L"Advanced\n  &Back\n  &Forward\n  Up One Level\n",
               simclient::HostLayout());
     auto bars = Bars();
-    EXPECT_EQ(3, orv::ToLong(orv::Get(bars.Get(), L"Count")));
+    EXPECT_EQ(3, orv::ToLong(orv::Call(bars.Get(), L"Count")));
     EXPECT_EQ(L"Menu Bar", orv::GetString(orv::GetObj(bars.Get(), L"ActiveMenuBar").Get(), L"Name"));
     std::wstring names;
     orv::ForEach(bars.Get(), [&](const Variant& bar) {
@@ -66,7 +75,7 @@ TEST_F(HostBars, DefaultLayoutHasAMenuBarWithToolsAndTwoToolbars) {
     auto menu = orv::GetObj(orv::GetObj(bars.Get(), L"ActiveMenuBar").Get(), L"Controls");
     auto tools = orv::GetObj(menu.Get(), L"Item", {Variant::I2(4)});
     EXPECT_EQ(L"&Tools", orv::GetString(tools.Get(), L"Caption"));
-    EXPECT_EQ(2, orv::ToLong(orv::Get(orv::GetObj(tools.Get(), L"Controls").Get(), L"Count")));
+    EXPECT_EQ(2, orv::ToLong(orv::Call(orv::GetObj(tools.Get(), L"Controls").Get(), L"Count")));
     auto options = orv::GetObj(orv::GetObj(tools.Get(), L"Controls").Get(), L"Item", {Variant::I4(2)});
     EXPECT_EQ(L"&Options...", orv::GetString(options.Get(), L"Caption"));
     // Controls(k), late-bound, is Controls.Item(k).
@@ -98,7 +107,7 @@ TEST_F(HostBars, AddTakesEveryArgumentOptionallyByPositionOrByName) {
         {"Type by name as I2", {orv::Named(L"Type", Variant::I2(1))}, L"A B new", L"1", L"False", L"1", L""},
         {"Id and Parameter by position", {Variant::I4(1), Variant::I4(3), L"p"}, L"A B new", L"1", L"False", L"3", L"p"},
         {"Before by position, the rest left out",
-         {Variant::I4(1), Variant::Missing(), Variant::Missing(), Variant::I4(1)}, L"new A B", L"1", L"False", L"1", L""},
+         {Variant::I4(1), Missing(), Missing(), Variant::I4(1)}, L"new A B", L"1", L"False", L"1", L""},
         {"Before by name", {orv::Named(L"Before", Variant::I4(2))}, L"A new B", L"1", L"False", L"1", L""},
         {"Before one past the end", {orv::Named(L"Before", Variant::I4(3))}, L"A B new", L"1", L"False", L"1", L""},
         {"Temporary by name", {orv::Named(L"Temporary", Variant::Bool(true))}, L"A B new", L"1", L"True", L"1", L""},
@@ -252,14 +261,14 @@ TEST_F(HostBars, StateFileKeepsPermanentControlsAcrossARestart) {
 
 TEST_F(HostBars, ExplorerOpensWhenAFolderIsDisplayed) {
     Load(LR"({"host":{"explorer":false}})");
-    Variant none = orv::Get(app_.Get(), L"ActiveExplorer");
+    Variant none = orv::Call(app_.Get(), L"ActiveExplorer");
     EXPECT_EQ(VT_DISPATCH, none.vt());
     EXPECT_EQ(nullptr, none.get().pdispVal);
     auto ns = orv::GetObj(app_.Get(), L"GetNamespace", {L"MAPI"});
     auto inbox = orv::GetObj(ns.Get(), L"GetDefaultFolder", {Variant::I4(6)});
     EXPECT_EQ(L"Inbox", orv::GetString(inbox.Get(), L"Name"));
     orv::Call(inbox.Get(), L"Display");
-    EXPECT_EQ(3, orv::ToLong(orv::Get(Bars().Get(), L"Count")));
+    EXPECT_EQ(3, orv::ToLong(orv::Call(Bars().Get(), L"Count")));
     for (auto bad : {std::pair<const wchar_t*, int>{L"GetNamespace", 0}, {L"GetDefaultFolder", 99}}) {
         try {
             if (bad.second == 0) orv::Call(app_.Get(), bad.first, {L"OTHER"});
@@ -273,7 +282,7 @@ TEST_F(HostBars, ExplorerOpensWhenAFolderIsDisplayed) {
 
 TEST_F(HostBars, BarCountCanBeMadeTooLargeForASixteenBitCount) {
     Load(LR"({"host":{"barCount":40000}})");
-    Variant count = orv::Get(Bars().Get(), L"Count");
+    Variant count = orv::Call(Bars().Get(), L"Count");
     EXPECT_EQ(40000, orv::ToLong(count));
     try {
         orv::ToCount16(count);
@@ -293,7 +302,7 @@ TEST_F(HostBars, QuitShutsDownConnectedAddIns) {
     orv::Call(app_.Get(), L"Quit");
     EXPECT_EQ((std::vector<std::wstring>{L"OnConnection(1)", L"OnBeginShutdown", L"OnDisconnection(0)"}), addIn->calls);
     EXPECT_EQ(1, addIn->refs());
-    EXPECT_EQ(nullptr, orv::Get(app_.Get(), L"ActiveExplorer").get().pdispVal) << "the explorer closed";
+    EXPECT_EQ(nullptr, orv::Call(app_.Get(), L"ActiveExplorer").get().pdispVal) << "the explorer closed";
 }
 
 }  // namespace

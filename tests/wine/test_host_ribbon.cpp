@@ -504,7 +504,7 @@ TEST_F(HostRibbon, ExplorerCommandBarsWorkButAreLoggedAsHiddenFrom2010On) {
         auto explorer = orv::GetObj(hosttest::CreateApplication().Get(), L"ActiveExplorer");
         simclient::ClearLog();
         auto bars = orv::GetObj(explorer.Get(), L"CommandBars");
-        EXPECT_EQ(3, orv::ToLong(orv::Get(bars.Get(), L"Count"))) << r.version;
+        EXPECT_EQ(3, orv::ToLong(orv::Call(bars.Get(), L"Count"))) << r.version;
         EXPECT_EQ(std::wstring(r.logged) + L"CommandBars.Count()\n", simclient::Log()) << r.version;
     }
 }

@@ -21,6 +21,9 @@ namespace {
 using Lines = std::vector<std::wstring>;
 using orvtest::RecordingView;
 
+// Which address book a row reads the directory through.
+enum class Book { Cdo, Client };
+
 std::wstring Repeat(wchar_t c, size_t n) { return std::wstring(n, c); }
 
 struct Row {
@@ -31,7 +34,7 @@ struct Row {
     Lines output;            // the list text's lines, without CR LF
     int skipped, noAddress;
     // Through CDO, or through the mail client's own address book (the same directory).
-    orvalis::AddressBook book = orvalis::AddressBook::Cdo;
+    Book book = Book::Cdo;
 };
 
 const wchar_t kBase[] =
@@ -87,12 +90,12 @@ std::vector<Row> Rows() {
          LR"(["odd"])", L"[]", {L"odd@x Odd"}, 0, 0},
         {"client: the user type of the wrong type: the recipient is skipped", L"", LR"(["bob","ann"])",
          LR"([{"object":"AddressEntry","id":"bob","member":"AddressEntryUserType","returns":"wrongType"}])",
-         {L"ann@example.com Ann Lee"}, 1, 0, orvalis::AddressBook::Client},
+         {L"ann@example.com Ann Lee"}, 1, 0, Book::Client},
         {"client: an Exchange list that gives no list object: the list is skipped", ListCounting(L"2"), LR"(["dl","bob"])",
          LR"([{"object":"AddressEntry","id":"dl","member":"GetExchangeDistributionList","returns":"nothing"}])",
-         {L"bob@example.com Bob Lee"}, 1, 0, orvalis::AddressBook::Client},
+         {L"bob@example.com Bob Lee"}, 1, 0, Book::Client},
         {"client: the same list as it is: both members", ListCounting(L"2"), LR"(["dl"])", L"[]",
-         {L"ann@example.com Ann Lee", L"bob@example.com Bob Lee"}, 0, 0, orvalis::AddressBook::Client},
+         {L"ann@example.com Ann Lee", L"bob@example.com Bob Lee"}, 0, 0, Book::Client},
         {"unpaired surrogate and a character beyond the BMP in names",
          LR"(,{"id":"s1","type":"SMTP","address":"s1@x","answers":{"Name":{"utf16":[55296,65]}}},)"
          LR"({"id":"s2","type":"SMTP","address":"s2@x","name":"Smile \ud83d\ude00"})", LR"(["s1","s2"])", L"[]",
@@ -108,18 +111,20 @@ protected:
         EXPECT_EQ(0, simclient::LiveObjects()) << simclient::LiveReport();
     }
     orvalis::LeftOut Run(const std::wstring& directory, const std::wstring& picks, const std::wstring& faults,
-                         orvalis::AddressBook book, orvalis::ListBuilder& builder, RecordingView& view) {
+                         Book book, orvalis::ListBuilder& builder, RecordingView& view) {
         simclient::LoadScenario(L"{\"cdo\":{\"directory\":[" + std::wstring(kBase) + directory + L"],\"picks\":" + picks +
                                 L"},\"faults\":" + faults + L"}");
-        if (book == orvalis::AddressBook::Client) {
+        if (book == Book::Client) {
             auto app = orv::CreateObject(contract::kOutlookProgId, IID_IDispatch);
             session_ = orv::GetObj(static_cast<IDispatch*>(app.Get()), L"GetNamespace", {L"MAPI"});
-            return builder.CreateList(session_.Get(), view, book);
+            orvalis::ClientAddressBook client(session_);
+            return builder.CreateList(client, view);
         }
         session_ = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), contract::IID_CdoSession);
         orv::Call(session_.Get(), L"Logon", {orv::Named(L"ShowDialog", orv::Variant::Bool(false)),
                                               orv::Named(L"NewSession", orv::Variant::Bool(false))});
-        return builder.CreateList(session_.Get(), view);
+        orvalis::CdoAddressBook cdo(session_);
+        return builder.CreateList(cdo, view);
     }
     Microsoft::WRL::ComPtr<IDispatch> session_;
 };
@@ -170,7 +175,11 @@ TEST(HostileInputLarge, ListOf8001PickedTwiceFillsTheTableOnce) {
                                          orv::Named(L"NewSession", orv::Variant::Bool(false))});
     auto builder = std::make_unique<orvalis::ListBuilder>();
     RecordingView view;
-    orvalis::LeftOut leftOut = builder->CreateList(session.Get(), view);
+    orvalis::LeftOut leftOut;
+    {
+        orvalis::CdoAddressBook cdo(session);
+        leftOut = builder->CreateList(cdo, view);
+    }
     EXPECT_EQ(8001, builder->table().memberCount());
     EXPECT_EQ(8001u, view.lines.size());
     EXPECT_EQ(L"m8000@x", builder->table().Address(8000));

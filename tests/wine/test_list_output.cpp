@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "clipboard_files.h"
+#include "help.h"
 #include "list_output.h"
 #include "save_as_driver.h"
 #include "utf8.h"

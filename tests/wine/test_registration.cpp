@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "OrvalisAddin.h"
+#include "bstr.h"
 #include "clipboard_files.h"
+#include "registration.h"
 #include "utf8.h"
 #include "wine_test.h"
 
@@ -136,12 +138,17 @@ protected:
     }
 };
 
-TEST_F(Registration, MachineRegistrationWritesEveryValue) {
-    ASSERT_EQ(0u, Regsvr32(L""));
+// Every value of the machine registration, and the add-in entry.
+void ExpectMachineRegistration() {
     HKEY machine = OpenClasses(HKEY_LOCAL_MACHINE);
     ExpectClassValues(machine, "HKLM\\Software\\Classes");
     RegCloseKey(machine);
     ExpectHostEntry();
+}
+
+TEST_F(Registration, MachineRegistrationWritesEveryValue) {
+    ASSERT_EQ(0u, Regsvr32(L""));
+    ExpectMachineRegistration();
 }
 
 TEST_F(Registration, UnregisteringRemovesEverythingAndTwiceSucceeds) {
@@ -152,6 +159,48 @@ TEST_F(Registration, UnregisteringRemovesEverythingAndTwiceSucceeds) {
     ExpectNothingLeft(HKEY_CLASSES_ROOT, "HKCR");
     EXPECT_FALSE(CreatesThroughProgId(L"ORVALISutility.Addin"));
     EXPECT_EQ(0u, Regsvr32(L"/u")) << "removing what is absent succeeds";
+}
+
+// The library's own registration code where a step fails: the result is that step's, the
+// reason is in IErrorInfo, and neither the failed step nor any later one changed anything.
+TEST_F(Registration, AFailingStepIsReportedAsThatStepsResultAndChangesNothing) {
+    ASSERT_EQ(0u, Regsvr32(L""));
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const HMODULE unknown = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x10));
+    const std::wstring kernelPath = registration::ModulePath(kernel);
+    ASSERT_FALSE(kernelPath.empty());
+    ASSERT_TRUE(registration::ModulePath(unknown).empty());
+    const struct {
+        const char* label;
+        HMODULE module;
+        bool install;
+        HRESULT hr;
+        std::wstring reason;  // the start of IErrorInfo's description
+    } rows[] = {
+        {"a library without type library", kernel, true, SELFREG_E_TYPELIB, kernelPath + L": "},
+        {"a library whose path is unknown", unknown, true, SELFREG_E_CLASS, L"The add-in library's own path is not known."},
+        {"unregistering it", unknown, false, SELFREG_E_CLASS, L"The add-in library's own path is not known."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        SetErrorInfo(0, nullptr);
+        const HRESULT hr = row.install ? registration::Register(row.module, registration::Scope::User)
+                                       : registration::Unregister(row.module, registration::Scope::User);
+        EXPECT_EQ(row.hr, hr);
+        std::wstring reason = L"<no error info>";
+        IErrorInfo* info = nullptr;
+        if (GetErrorInfo(0, &info) == S_OK && info) {
+            orv::Bstr text;
+            info->GetDescription(text.put());
+            info->Release();
+            reason = text.str();
+        }
+        EXPECT_EQ(0u, reason.find(row.reason)) << testing::PrintToString(reason);
+    }
+    HKEY user = OpenClasses(HKEY_CURRENT_USER);
+    for (const auto& key : kClassKeys) EXPECT_FALSE(KeyExists(user, key)) << testing::PrintToString(key);
+    RegCloseKey(user);
+    ExpectMachineRegistration();
 }
 
 TEST_F(Registration, PerUserRegistrationWritesUnderTheUsersClassesOnly) {
