@@ -27,7 +27,8 @@ bash scripts/fuzz.sh --ci || status=1
 took[native]=$(suite_seconds "$start")
 
 cleanup() {
-  for arch in x86 x64; do (export ORVALIS_ARCH=$arch; source scripts/wine-env.sh; wineserver -k 2>/dev/null || true); done
+  local a
+  for a in x86 x64; do (export ORVALIS_ARCH=$a; source scripts/wine-env.sh; wineserver -k 2>/dev/null || true); done
 }
 trap cleanup EXIT
 x86_skipped=0
@@ -48,7 +49,7 @@ for arch in x86 x64; do
     ctest --test-dir "$ORVALIS_BIN" --output-on-failure -j 1 --timeout $((ORVALIS_WINE_TIMEOUT + 600))
   ' || status=1
   cleanup
-  took[$([ $arch = x64 ] && echo windows-x64 || echo windows)]=$(suite_seconds "$start")
+  if [ $arch = x64 ]; then took[windows-x64]=$(suite_seconds "$start"); else took[windows]=$(suite_seconds "$start"); fi
 done
 # The demo command itself on bad scenario files (its own prefix run, after the suites'), with
 # the 32-bit demo where it can run.
