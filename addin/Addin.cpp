@@ -179,6 +179,7 @@ HRESULT Addin::OnBeginShutdown(SAFEARRAY**) {
         // The unload step disconnects the add-in, so the host may call OnDisconnection
         // before Unload returns; emptying what is already empty does nothing.
         Global::TheForm1().Unload();
+        orvalis::CloseHelp();
         ReleaseHostReferences();
     });
 }
@@ -225,6 +226,7 @@ HRESULT Addin::OnRibbonButton(WORD flags, DISPPARAMS* params, VARIANT* result, E
 // anyway), and with it the session; the last selection goes too, and hostApp.
 void Addin::LeaveRibbon() {
     Global::TheForm1().UnloadAndForget();
+    orvalis::CloseHelp();
     ReleaseHostReferences();
 }
 

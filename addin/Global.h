@@ -18,6 +18,8 @@
 // module handle DllMain is given and the one class factory (dll_main.cpp), and the count of
 // live objects and factory locks that DllCanUnloadNow reads (server.cpp). Those are plain
 // values that hold no host object and need no destruction, and only the server reads them.
+// Likewise the help keeps its handle of hhctrl.ocx beside its calls (builder/help.cpp), from
+// the first help call that loads it to the window's unload or the add-in's shutdown.
 #include <windows.h>
 #include <ole2.h>
 

@@ -221,6 +221,8 @@ void Form1::RunUnloadStep() {
 }
 
 void Form1::DestroyTheWindow() noexcept {
+    // The help's windows may belong to this one (the start-up pop-up does); they go first.
+    orvalis::CloseHelp();
     if (keyboardHook_) UnhookWindowsHookEx(keyboardHook_);
     keyboardHook_ = nullptr;
     commonDialog1_.reset();

@@ -17,6 +17,7 @@
 #include "wine_test.h"
 #include "winhelp_catcher.h"
 #include "without_cdo.h"
+#include "without_help_file.h"
 
 namespace {
 
@@ -347,6 +348,9 @@ TEST_F(AddinRibbon, TheCallbackAnswersItsNameAndRefusesWrongArguments) {
 // Last: the command-bar path makes an application object of its own that the library keeps,
 // which the tests before it check the ribbon path never makes.
 TEST_F(AddinRibbon, ClientsUpTo2007KeepTheCommandBars) {
+    // Its help through WinHelp, as where the compiled help isn't beside the add-in.
+    orvtest::WithoutHelpFile withoutHelpFile;
+    ASSERT_TRUE(withoutHelpFile.ok()) << sim::Narrow(withoutHelpFile.error());
     size_t helpSeen = 0;
     for (const wchar_t* version : {L"9.0.0.2711", L"11.0.0.8312", L"12.0.0.6423", L"13"}) {
         Start(version);

@@ -266,7 +266,7 @@ struct Operation {
 };
 
 const Operation kOperations[] = {
-    {L"startup", L"", L"Matrix.Begin", L".OnStartupComplete()", 113},
+    {L"startup", L"", L"Matrix.Begin", L".OnStartupComplete()", 114},
     {L"startup-complete", L"", L".OnStartupComplete()", L"Matrix.End", 8},
     // The window is already loaded (hidden) at start-up: showing it asks only the client's
     // version, as every connection does.
@@ -275,12 +275,13 @@ const Operation kOperations[] = {
     {L"create-list", L"", L"Matrix.Begin", L"Matrix.End", 178},
     // The same through the mail client's own address book, with CDO's registration hidden.
     {L"create-list-client", L"", L"Matrix.Begin", L"Matrix.End", 119},
-    // The output and help buttons call neither the mail client nor the address book.
+    // The output buttons call neither the mail client nor the address book; the help button
+    // calls HTML Help, and the window's unload closes what it opened.
     {L"clipboard", L"", L"Matrix.Begin", L"Matrix.End", 0},
     {L"save", L"", L"Matrix.Begin", L"Matrix.End", 0},
-    {L"help", L"", L"Matrix.Begin", L"Matrix.End", 0},
-    {L"close", L"", L"Matrix.Begin", L"Matrix.End", 8},
-    {L"shutdown", L"", L"Matrix.Begin", L"Matrix.End", 8},
+    {L"help", L"", L"Matrix.Begin", L"Matrix.End", 1},
+    {L"close", L"", L"Matrix.Begin", L"Matrix.End", 9},
+    {L"shutdown", L"", L"Matrix.Begin", L"Matrix.End", 9},
     // The reset program is a process of its own: its fault rules count from its start.
     {L"reset", L"Matrix.Begin", L"Matrix.Begin", L"Matrix.End", 178},
     // A client of 2010 or later: the add-in asks it for its version alone at start-up, answers
@@ -356,6 +357,8 @@ std::wstring WrongOutcome(const Operation& op, const Case* c, const Outcome& out
     const bool versionUnread = kind == L"Application" && member == L"Version";
     const bool ribbon = name.rfind(L"ribbon-", 0) == 0;
     if (versionUnread && !ribbon) c = nullptr;
+    // Help that doesn't open fails nothing: whatever HTML Help answers, the case is the clean run.
+    if (kind == L"HtmlHelp") c = nullptr;
 
     if (name == L"startup" || name == L"startup-complete" || name == L"demand" || name == L"demand-reload") {
         // A host operation that fails reports it to the host; only the window's load step,
@@ -480,7 +483,8 @@ const auto* g_env = testing::AddGlobalTestEnvironment(new MatrixTotal);
 // Stand-in objects still alive after shutdown. Some outlive the host's shutdown by design, as
 // long as the host keeps the library: the application object the add-in made for itself
 // (createdApp), the last selection (myRecips, which a cancelled dialog expands again), and
-// the session of a window still loaded hidden when the add-in was not connected at shutdown.
+// the session of a window still loaded hidden when the add-in was not connected at shutdown,
+// with the start-up's help pop-up over it.
 // A clean run may keep those; a run with a fault may keep no more than its clean run, unless
 // the fault took it to the command bars.
 std::map<std::wstring, long> Live(const Outcome& out) {
@@ -493,7 +497,8 @@ std::map<std::wstring, long> Live(const Outcome& out) {
 }
 
 std::wstring Leak(const Outcome& out, const Outcome& clean, bool isClean) {
-    static const std::map<std::wstring, long> byDesign = {{L"Application", 1}, {L"Recipients", 1}, {L"Session", 1}};
+    static const std::map<std::wstring, long> byDesign = {
+        {L"Application", 1}, {L"Recipients", 1}, {L"Session", 1}, {L"HelpPopup", 1}};
     const auto allowed = isClean ? byDesign : Live(clean);
     std::wstring leak;
     for (const auto& [kind, n] : Live(out)) {
