@@ -5,10 +5,12 @@
 #include <string>
 
 #include "Global.h"
+#include "custom_ui.h"
 #include "dispatch.h"
 #include "form1.h"
 #include "help.h"
 #include "host_contract.h"
+#include "host_ui.h"
 #include "module.h"
 #include "registration.h"
 #include "server.h"
@@ -16,6 +18,7 @@
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using orvalis::HostUi;
 
 // Our build of the designer library travels with the add-in; a test program that links
 // this code directly finds it through the registration instead.
@@ -66,6 +69,8 @@ HRESULT Addin::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__Addin || iid == IID_IDTExtensibility2) {
         *out = static_cast<IDTExtensibility2*>(this);
+    } else if (iid == __uuidof(IRibbonExtensibility)) {
+        *out = static_cast<IRibbonExtensibility*>(this);
     } else if (iid == IID_ISupportErrorInfo) {
         *out = static_cast<ISupportErrorInfo*>(this);
     } else {
@@ -99,6 +104,15 @@ HRESULT Addin::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 
 HRESULT Addin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids) return E_POINTER;
+    // Names are looked up without regard to case, as automation does.
+    if (count > 0 && names[0] &&
+        CompareStringOrdinal(names[0], -1, orvalis::kRibbonButtonCallback, -1, TRUE) == CSTR_EQUAL) {
+        ids[0] = orvalis::kRibbonButtonCallbackId;
+        // The callback has no named arguments.
+        for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    }
     ComPtr<ITypeInfo> info;
     HRESULT hr = LoadContractTypeInfo(info.GetAddressOf());
     if (FAILED(hr)) return hr;
@@ -108,6 +122,7 @@ HRESULT Addin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISP
 HRESULT Addin::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                       UINT* argErr) {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (id == orvalis::kRibbonButtonCallbackId) return OnRibbonButton(flags, params, result, excep, argErr);
     ComPtr<ITypeInfo> info;
     HRESULT hr = LoadContractTypeInfo(info.GetAddressOf());
     if (FAILED(hr)) return hr;
@@ -125,6 +140,12 @@ HRESULT Addin::Operation(F&& body) noexcept {
 HRESULT Addin::OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode, IDispatch* AddInInst, SAFEARRAY**) {
     return Operation([&] {
         ComPtr<IDispatch> addInInst(AddInInst);  // held for the call, otherwise unused
+        hostUi_ = orvalis::HostUiOf(Application);
+        Global::SetHostUi(hostUi_);
+        if (hostUi_ == HostUi::Ribbon) {
+            ConnectToRibbon(Application);
+            return;
+        }
         if (ConnectMode == ext_cm_AfterStartup) {
             ShowBuilder(Application);
             return;
@@ -134,7 +155,10 @@ HRESULT Addin::OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode,
 }
 
 HRESULT Addin::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
-    return Operation([&] { ReleaseHostReferences(); });
+    return Operation([&] {
+        if (hostUi_ == HostUi::Ribbon) return LeaveRibbon();
+        ReleaseHostReferences();
+    });
 }
 
 HRESULT Addin::OnAddInsUpdate(SAFEARRAY**) {
@@ -142,20 +166,34 @@ HRESULT Addin::OnAddInsUpdate(SAFEARRAY**) {
 }
 
 HRESULT Addin::OnStartupComplete(SAFEARRAY**) {
-    return Operation([] { Global::DisconnectSelf(); });
+    return Operation([&] {
+        // On the ribbon the add-in stays connected: its button goes with the connection.
+        if (hostUi_ == HostUi::Ribbon) return;
+        Global::DisconnectSelf();
+    });
 }
 
 HRESULT Addin::OnBeginShutdown(SAFEARRAY**) {
     return Operation([&] {
+        if (hostUi_ == HostUi::Ribbon) return LeaveRibbon();
         // The unload step disconnects the add-in, so the host may call OnDisconnection
         // before Unload returns; emptying what is already empty does nothing.
         Global::TheForm1().Unload();
+        orvalis::CloseHelp();
         ReleaseHostReferences();
     });
 }
 
+HRESULT Addin::GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) {
+    if (!RibbonXml) return E_POINTER;
+    *RibbonXml = nullptr;
+    return Operation([&] { *RibbonXml = orvalis::CustomUIFor(RibbonID).release(); });
+}
+
 HRESULT Addin::InterfaceSupportsErrorInfo(REFIID iid) {
-    return iid == IID_IDTExtensibility2 || iid == IID__Addin || iid == IID_IDispatch ? S_OK : S_FALSE;
+    return iid == IID_IDTExtensibility2 || iid == IID__Addin || iid == IID_IDispatch || iid == __uuidof(IRibbonExtensibility)
+               ? S_OK
+               : S_FALSE;
 }
 
 // Demand connection: the window, shown modeless; nothing else happens here.
@@ -168,6 +206,28 @@ void Addin::Install(IDispatch* application) {
     orvalis::ShowStartupHelp(hwnd);
     Global::SetHostApp(orv::QueryAs<IDispatch>(application, contract::IID__Application).Get());
     InstallCommandBarControls();
+}
+
+void Addin::ConnectToRibbon(IDispatch* application) {
+    Global::SetHostApp(orv::QueryAs<IDispatch>(application, contract::IID__Application).Get());
+}
+
+HRESULT Addin::OnRibbonButton(WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept {
+    const HRESULT hr = orvalis::CheckRibbonCallbackArgs(flags, params, argErr);
+    if (FAILED(hr)) return hr;
+    if (result) VariantInit(result);
+    ComPtr<Addin> self(this);  // as for every operation: the host may let go of us meanwhile
+    // Loaded (with the address book) at the first click and after every close; brought to
+    // the front while it is shown. A load that fails has told the user in its box already.
+    return orv::GuardInvoke([&] { ShowBuilder(Global::hostApp()); }, excep);
+}
+
+// The window goes (its unload step lets the add-in stay connected, which it no longer is
+// anyway), and with it the session; the last selection goes too, and hostApp.
+void Addin::LeaveRibbon() {
+    Global::TheForm1().UnloadAndForget();
+    orvalis::CloseHelp();
+    ReleaseHostReferences();
 }
 
 void Addin::ReleaseHostReferences() noexcept {

@@ -16,6 +16,7 @@ using Microsoft::WRL::ComPtr;
 struct ModuleState {
     ComPtr<IDispatch> hostApp;
     ComPtr<IDispatch> createdApp;
+    orvalis::HostUi hostUi = orvalis::HostUi::CommandBars;
 };
 
 ModuleState& State() {
@@ -28,9 +29,13 @@ ModuleState& State() {
 IDispatch* hostApp() noexcept { return State().hostApp.Get(); }
 void SetHostApp(IDispatch* app) noexcept { State().hostApp = app; }
 void EmptyHostApp() noexcept { State().hostApp.Reset(); }
+orvalis::HostUi hostUi() noexcept { return State().hostUi; }
+void SetHostUi(orvalis::HostUi ui) noexcept { State().hostUi = ui; }
 
 Form1& TheForm1() {
-    static auto* form = new Form1(&DisconnectSelf);  // never destroyed, see Global.h
+    static auto* form = new Form1([] {  // never destroyed, see Global.h
+        if (hostUi() == orvalis::HostUi::CommandBars) DisconnectSelf();
+    });
     return *form;
 }
 

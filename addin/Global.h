@@ -6,8 +6,10 @@
 // may already be gone, and releasing them from a static destructor would crash the host on
 // its way out.
 //  - hostApp: the host application through _Application. Empty at first; set by the install
-//    path of OnConnection, replaced by DisconnectSelf, emptied by OnDisconnection and
-//    OnBeginShutdown.
+//    path of OnConnection (on the ribbon path by every connection), replaced by DisconnectSelf
+//    (command bars only), emptied by OnDisconnection and OnBeginShutdown.
+//  - hostUi: how the client that connected last gives the add-in its place (host_ui.h); the
+//    command bars until a connection says otherwise.
 //  - createdApp: the application object DisconnectSelf makes on its first call; kept for good.
 //  - the builder window object: made by whichever operation touches it first; it outlasts
 //    every load and unload of its window.
@@ -16,8 +18,12 @@
 // module handle DllMain is given and the one class factory (dll_main.cpp), and the count of
 // live objects and factory locks that DllCanUnloadNow reads (server.cpp). Those are plain
 // values that hold no host object and need no destruction, and only the server reads them.
+// Likewise the help keeps its handle of hhctrl.ocx beside its calls (builder/help.cpp), from
+// the first help call that loads it to the window's unload or the add-in's shutdown.
 #include <windows.h>
 #include <ole2.h>
+
+#include "host_ui.h"
 
 class Form1;
 
@@ -27,7 +33,12 @@ IDispatch* hostApp() noexcept;
 void SetHostApp(IDispatch* app) noexcept;  // takes its own reference
 void EmptyHostApp() noexcept;
 
-// The one builder window object; its unload step calls DisconnectSelf.
+orvalis::HostUi hostUi() noexcept;
+void SetHostUi(orvalis::HostUi ui) noexcept;
+
+// The one builder window object. Its unload step makes the add-in leave the host through
+// DisconnectSelf where the client has command bars (a click loads it again); on the ribbon
+// path the add-in stays connected, since its button goes with the connection.
 Form1& TheForm1();
 
 // Finds this add-in in the host's COM add-in list by its description and sets its

@@ -57,7 +57,7 @@ bool Addin::InstallToolbarButtons() {
         orv::Put(button, L"Enabled", Variant::Bool(true));
         orv::Put(button, L"Style", Variant::I4(kIconAndCaption));
         orv::Put(button, L"TooltipText", Variant::Str(kButtonTooltip));
-        orv::Put(button, L"HelpFile", Variant::Str(orvalis::kHelpFile));
+        orv::Put(button, L"HelpFile", Variant::Str(orvalis::ControlsHelpFile()));
         orv::Put(button, L"HelpContextId", Variant::I4(orvalis::kControlsHelpContext));
         orv::Put(button, L"FaceId", Variant::I4(kButtonFace));
         orv::Put(button, L"OnAction", Variant::Str(kOnAction));
@@ -91,6 +91,6 @@ void Addin::InstallMenuItem() {
     orv::Put(item, L"Caption", Variant::Str(kMenuItemCaption));
     orv::Put(item, L"Enabled", Variant::Bool(true));
     orv::Put(item, L"HelpContextId", Variant::I4(orvalis::kControlsHelpContext));
-    orv::Put(item, L"HelpFile", Variant::Str(orvalis::kHelpFile));
+    orv::Put(item, L"HelpFile", Variant::Str(orvalis::ControlsHelpFile()));
     orv::Put(item, L"OnAction", Variant::Str(kOnAction));
 }

@@ -115,4 +115,17 @@ HRESULT ReportUnknown() noexcept {
     }
 }
 
+HRESULT ReportInvokeFailure(EXCEPINFO* excep) noexcept {
+    if (!excep) return ReportUnknown();
+    try {
+        const Error e = CurrentError();
+        *excep = EXCEPINFO{};
+        excep->scode = FAILED(e.hr()) ? e.hr() : E_FAIL;
+        excep->bstrDescription = SysAllocStringLen(e.description().data(), static_cast<UINT>(e.description().size()));
+        return DISP_E_EXCEPTION;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
 }  // namespace orv

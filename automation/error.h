@@ -2,6 +2,7 @@
 // The one error type of the code: an HRESULT and its description.
 #include <windows.h>
 #include <cguid.h>
+#include <oaidl.h>
 #include <exception>
 #include <string>
 
@@ -56,6 +57,14 @@ inline HRESULT ReportError(const Error& e) noexcept { return ReportError(e, IID_
 // ReportError for the exception being handled, as CurrentError sees it. Call it in a catch block.
 HRESULT ReportUnknown() noexcept;
 
+// Runs f for a member reached through IDispatch::Invoke: a failure comes back as
+// DISP_E_EXCEPTION with its HRESULT and description in *excep, or, where the caller passed no
+// EXCEPINFO, as its HRESULT with IErrorInfo set.
+template <class F>
+HRESULT GuardInvoke(F&& f, EXCEPINFO* excep) noexcept;
+// The same for the exception being handled. Call it in a catch block.
+HRESULT ReportInvokeFailure(EXCEPINFO* excep) noexcept;
+
 template <class F>
 HRESULT Guard(F&& f) noexcept {
     try {
@@ -65,6 +74,16 @@ HRESULT Guard(F&& f) noexcept {
         return ReportError(e);
     } catch (...) {
         return ReportUnknown();
+    }
+}
+
+template <class F>
+HRESULT GuardInvoke(F&& f, EXCEPINFO* excep) noexcept {
+    try {
+        f();
+        return S_OK;
+    } catch (...) {
+        return ReportInvokeFailure(excep);
     }
 }
 

@@ -43,6 +43,12 @@ public:
     const MemberTable& table() const { return table_; }
     // The recipients of the last successful dialog; nullptr before the first.
     IDispatch* myRecips() const { return myRecips_.Get(); }
+    // Lets go of that selection, for an add-in that leaves the host for good: a cancelled
+    // dialog then has nothing to expand again. The table keeps its members.
+    void ForgetRecips() noexcept {
+        myRecips_.Reset();
+        recipsBook_ = nullptr;
+    }
 
     // "Create List": resets List1 and the table, opens book's dialog, and adds every
     // recipient of the selection, or of the previous one when the dialog fails. Never

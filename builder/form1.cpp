@@ -116,6 +116,14 @@ void Form1::Unload() {
     unloading_ = false;
 }
 
+void Form1::UnloadAndForget() {
+    struct Forget {
+        orvalis::ListBuilder& builder;
+        ~Forget() { builder.ForgetRecips(); }
+    } forget{builder_};
+    Unload();
+}
+
 // A load that fails is reported here, where the reason is known, and leaves nothing behind:
 // no half-made window and no session that never logged on. The next handle request or Show
 // tries again from the start, so a user who fixes the address book needn't restart the host.
@@ -213,6 +221,8 @@ void Form1::RunUnloadStep() {
 }
 
 void Form1::DestroyTheWindow() noexcept {
+    // The help's windows may belong to this one (the start-up pop-up does); they go first.
+    orvalis::CloseHelp();
     if (keyboardHook_) UnhookWindowsHookEx(keyboardHook_);
     keyboardHook_ = nullptr;
     commonDialog1_.reset();

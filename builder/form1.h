@@ -40,6 +40,9 @@ public:
     // passed on. Nothing happens when the window isn't loaded.
     void Unload();
     bool IsLoaded() const { return hwnd_ != nullptr; }
+    // Unload, then lets go of the last selection too: nothing of the mail client's or the
+    // address book's stays held by the window object.
+    void UnloadAndForget();
 
     // BuilderView: what "Create List" does to the window.
     void AddLine(const std::wstring& line) override;

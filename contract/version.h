@@ -7,3 +7,5 @@
 // The text form writes the minor number with two digits and the revision with four.
 #define ORVALIS_VERSION_TEXT "1.03.0001"
 #define ORVALIS_HELP_FILE "orvalis.hlp"
+// The help as it ships: compiled HTML Help, beside the add-in's library.
+#define ORVALIS_COMPILED_HELP_FILE "orvalis.chm"

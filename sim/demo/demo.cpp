@@ -27,6 +27,7 @@
 #include "desktop.h"
 #include "error.h"
 #include "help_viewer.h"
+#include "html_help.h"
 #include "save_as.h"
 #include "screenshot.h"
 #include "sim_client.h"
@@ -59,13 +60,33 @@ HWND Button(HWND form, const wchar_t* caption) {
     return FindWindowExW(form, nullptr, L"Button", caption);
 }
 
-// WinHelp hands its requests to the stand-in viewer, so the demo shows what was asked instead
-// of starting a viewer for a help file it doesn't have.
-void ShowHelpRequests(const desktop::WinHelpCatcher& viewer, size_t* shown) {
+// The quoted text after marker in a stand-in's log line, or "".
+std::wstring QuotedAfter(const std::wstring& line, const std::wstring& marker) {
+    size_t at = line.find(marker);
+    if (at == std::wstring::npos) return L"";
+    at = line.find(L'"', at + marker.size());
+    size_t end = at == std::wstring::npos ? at : line.find(L'"', at + 1);
+    return end == std::wstring::npos ? L"" : line.substr(at + 1, end - at - 1);
+}
+
+// WinHelp hands its requests to the stand-in viewer, and HTML Help its calls to the stand-in
+// hhctrl.ocx, so the demo shows what was asked instead of a viewer (Wine's own HTML Help
+// viewer needs a web engine that the demo's prefix doesn't have).
+void ShowHelpRequests(const desktop::WinHelpCatcher& viewer, size_t* shown, size_t* htmlShown) {
     for (; *shown < viewer.Requests().size(); ++*shown) {
         const auto& r = viewer.Requests()[*shown];
         Say(L"  help: " + sim::Widen(r.file) + L", command " + std::to_wstring(r.command) + L", topic " +
             std::to_wstring(r.data));
+    }
+    const auto calls = simclient::HtmlHelpCalls();
+    for (; *htmlShown < calls.size(); ++*htmlShown) {
+        const std::wstring& line = calls[*htmlShown];
+        if (line.find(L"HH_DISPLAY_TEXT_POPUP") != std::wstring::npos)
+            Say(L"  help: the start-up note pops up (HTML Help): \"" + QuotedAfter(line, L"string=") + L"\"");
+        else if (line.find(L"HH_DISPLAY_TOC") != std::wstring::npos)
+            Say(L"  help: the help opens at its contents (HTML Help)");
+        else if (line.find(L"HH_CLOSE_ALL") != std::wstring::npos)
+            Say(L"  help: its windows closed");
     }
 }
 
@@ -154,13 +175,13 @@ bool WindowShown() {
 // time after it was closed, and the client shuts down with the window open.
 int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo, bool ribbon) {
     desktop::WinHelpCatcher viewer;
-    size_t helpShown = 0;
+    size_t helpShown = 0, htmlHelpShown = 0;
     if (withoutCdo) simclient::HideCdoRegistration();
     Say(CdoRegistered() ? L"CDO is installed: the add-in uses its address book."
                         : L"CDO is not installed: the add-in uses the mail client's own address book.");
     Say(L"1. The mail client starts.");
     simclient::HostStartup();
-    ShowHelpRequests(viewer, &helpShown);
+    ShowHelpRequests(viewer, &helpShown, &htmlHelpShown);
     if (ribbon) ShowRibbon();
     ShowControls();
     ShowAddIns();
@@ -206,7 +227,7 @@ int Run(const std::wstring& savePath, const std::wstring& screenshot, bool witho
         Say(WindowShown() ? L"  the window is still open" : L"  the window closed");
         ShowAddIns();
     }
-    ShowHelpRequests(viewer, &helpShown);
+    ShowHelpRequests(viewer, &helpShown, &htmlHelpShown);
     if (withoutCdo) simclient::RestoreCdoRegistration();
     return 0;
 }

@@ -9,7 +9,9 @@
 #include "form1_layout.h"
 #include "sim_client.h"
 #include "wine_test.h"
+#include "utf8.h"
 #include "winhelp_catcher.h"
+#include "without_help_file.h"
 
 namespace {
 
@@ -44,6 +46,9 @@ void ExpectNoHostObjectsHeld(const char* when) {
 TEST(AddinLifecycle, StartupClickCloseClickAndShutdownWithTheWindowOpen) {
     orvtest::DialogWatcher dialogs;
     orvtest::WinHelpCatcher help;
+    // Its help through WinHelp, as where the compiled help isn't beside the add-in.
+    orvtest::WithoutHelpFile withoutHelpFile;
+    ASSERT_TRUE(withoutHelpFile.ok()) << sim::Narrow(withoutHelpFile.error());
     simclient::LoadScenario(LR"({"host":{}})");
     simclient::ClearLog();
     size_t seen = 0;

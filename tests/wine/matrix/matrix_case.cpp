@@ -15,6 +15,9 @@
 //   answers: yes             the host still answers after the operation
 //   live: <Kind>=<n>         stand-in objects still alive after shutdown
 //   reset-exit: <n>          the reset program's exit code (operation "reset")
+//   ribbon: <n> <id>...      the ribbon buttons the host shows, after start-up (ribbon-*)
+//   document: <n> chars      the add-in's answer to GetCustomUI (operation "ribbon-custom-ui")
+//   click-failed: <text>     the ribbon button's callback failed to the host
 //   done: yes                the whole script ran
 #include <windows.h>
 #include <ole2.h>
@@ -152,6 +155,73 @@ void ReportWindow(Report& report, bool withList) {
     for (const auto& l : CopiedLines(form)) report.Add(L"clip", l);
 }
 
+// After the operation: what the user sees, whether the host still answers; then the host's
+// shutdown and what was left alive.
+template <class Step>
+int Finish(const std::wstring& op, const std::wstring& dir, Report& report, Step& step, orvtest::DialogWatcher* boxes,
+           orvtest::SaveAsDriver* saveAs, bool withList) {
+    orvtest::Pump(100);
+    ReportWindow(report, withList);
+    if (saveAs) report.Add(L"saved", std::to_wstring(orvtest::FileBytes(dir + L"\\list.txt").size()));
+    report.Add(L"addin", AddInConnected() ? L"connected" : L"disconnected");
+    report.Add(L"answers", L"yes");
+    if (op != L"shutdown" && op != L"ribbon-shutdown") step(L"shutdown", [] { simclient::HostShutdown(); });
+    orvtest::Pump(100);
+    if (saveAs) for (const auto& b : saveAs->Boxes()) report.Add(L"box", b);
+    if (boxes) for (const auto& b : boxes->Seen()) report.Add(L"box", b);
+    for (const auto& l : simclient::SplitLines(simclient::LiveReport())) report.Add(L"live", l);
+    report.Add(L"done", L"yes");
+    return 0;
+}
+
+// The ribbon path: start-up, the ribbon document, a click on its button, closing the window
+// the click opened, and the host's shutdown with the window open.
+template <class Step, class Begin, class End>
+int RunRibbon(const std::wstring& op, const std::wstring& dir, Report& report, Step& step, Begin& begin, End& end,
+              orvtest::DialogWatcher& boxes) {
+    const bool click = op == L"ribbon-click" || op == L"ribbon-click-client";
+    // The clients of the ribbon's era have no CDO as a rule: the window takes their own address book.
+    std::unique_ptr<orvtest::WithoutCdo> withoutCdo;
+    if (op == L"ribbon-click-client") {
+        withoutCdo = std::make_unique<orvtest::WithoutCdo>();
+        if (!withoutCdo->ok()) report.Add(L"step-failed", L"hide CDO " + withoutCdo->error());
+    }
+    if (op == L"ribbon-startup") begin();
+    step(L"startup", [] { simclient::HostStartup(); });
+    if (op == L"ribbon-startup") end();
+    std::wstring shown;
+    const auto buttons = simclient::HostRibbon();
+    for (const auto& b : buttons) shown += L" " + b.Attribute(L"id");
+    report.Add(L"ribbon", std::to_wstring(buttons.size()) + shown);
+    if (op == L"ribbon-custom-ui") {
+        begin();
+        step(L"document", [&] {
+            report.Add(L"document", std::to_wstring(simclient::HostGetCustomUI(kAddInProgId, L"Microsoft.Outlook.Explorer").size()) +
+                                        L" chars");
+        });
+        end();
+    }
+    if (click) begin();
+    HWND form = nullptr;
+    if (op != L"ribbon-startup" && op != L"ribbon-custom-ui") {
+        // A callback that fails (the window's load step did) is the host's to hear of.
+        try {
+            simclient::HostRibbonClick(L"OrvalisButton");
+        } catch (const orv::Error& e) {
+            report.Add(L"click-failed", e.description());
+        }
+        form = WaitForForm1();
+    }
+    if (click) end();
+    if (form && (op == L"ribbon-close" || op == L"ribbon-shutdown")) {
+        begin();
+        if (op == L"ribbon-close") SendMessageW(form, WM_CLOSE, 0, 0);
+        else step(L"shutdown", [] { simclient::HostShutdown(); });
+        end();
+    }
+    return Finish(op, dir, report, step, &boxes, nullptr, false);
+}
+
 int Run(const std::wstring& op, const std::wstring& dir) {
     Report report(dir + L"\\report.txt");
     orvtest::WinHelpCatcher help;  // no help viewer is ever started
@@ -170,6 +240,9 @@ int Run(const std::wstring& op, const std::wstring& dir) {
     };
     auto begin = [] { Mark(L"Matrix.Begin"); };
     auto end = [] { Mark(L"Matrix.End"); };
+
+    // The ribbon path of a client of 2010 or later: the scenario says which version it is.
+    if (op.rfind(L"ribbon-", 0) == 0) return RunRibbon(op, dir, report, step, begin, end, *boxes);
 
     const bool windowOps = op != L"startup" && op != L"startup-complete" && op != L"reset";
     const bool createList = op == L"create-list" || op == L"create-list-client";
@@ -225,19 +298,7 @@ int Run(const std::wstring& op, const std::wstring& dir) {
         if (op == L"shutdown") step(L"shutdown", [] { simclient::HostShutdown(); });
         end();
     }
-    orvtest::Pump(100);
-    ReportWindow(report, createList || op == L"clipboard" || op == L"save");
-    if (op == L"save") report.Add(L"saved", std::to_wstring(orvtest::FileBytes(dir + L"\\list.txt").size()));
-    report.Add(L"addin", AddInConnected() ? L"connected" : L"disconnected");
-    report.Add(L"answers", L"yes");
-
-    if (op != L"shutdown") step(L"shutdown", [] { simclient::HostShutdown(); });
-    orvtest::Pump(100);
-    if (saveAs) for (const auto& b : saveAs->Boxes()) report.Add(L"box", b);
-    if (boxes) for (const auto& b : boxes->Seen()) report.Add(L"box", b);
-    for (const auto& l : simclient::SplitLines(simclient::LiveReport())) report.Add(L"live", l);
-    report.Add(L"done", L"yes");
-    return 0;
+    return Finish(op, dir, report, step, boxes.get(), saveAs.get(), createList || op == L"clipboard" || op == L"save");
 }
 
 }  // namespace

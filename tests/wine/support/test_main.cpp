@@ -3,6 +3,7 @@
 
 #include "html_help.h"
 #include "sim_client.h"
+#include "without_help_file.h"
 
 // Every Wine test program runs in a single-threaded apartment, as the add-in does in its host.
 int main(int argc, char** argv) {
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     OleInitialize(nullptr);
     simclient::RestoreCdoRegistration();
     simclient::RestoreHtmlHelp();
+    orvtest::WithoutHelpFile::Restore();
     int result = RUN_ALL_TESTS();
     OleUninitialize();
     return result;
