@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "wine_bench.h"
 #include "create_list.h"
 #include "dispatch.h"
 #include "host_contract.h"
@@ -153,14 +154,4 @@ int Run() {
 
 }  // namespace
 
-int main() {
-    if (FAILED(OleInitialize(nullptr))) return 2;
-    int rc = 2;
-    try {
-        rc = Run();
-    } catch (const orv::Error& e) {
-        std::printf("failed: 0x%08lX %ls\n", static_cast<unsigned long>(e.hr()), e.description().c_str());
-    }
-    OleUninitialize();
-    return rc;
-}
+int main() { return bench::InApartment(Run); }
