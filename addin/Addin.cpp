@@ -24,7 +24,7 @@ using orvalis::HostUi;
 // this code directly finds it through the registration instead.
 HRESULT LoadDesignerLibrary(ITypeLib** out) noexcept {
     try {
-        const std::wstring path = registration::DesignerLibraryPath(registration::ModulePath(orv::ThisModule()));
+        const std::wstring path = registration::DesignerLibraryPath(orv::ModulePath(orv::ThisModule()));
         if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, out))) return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -177,9 +177,9 @@ HRESULT Addin::OnBeginShutdown(SAFEARRAY**) {
     return Operation([&] {
         if (hostUi_ == HostUi::Ribbon) return LeaveRibbon();
         // The unload step disconnects the add-in, so the host may call OnDisconnection
-        // before Unload returns; emptying what is already empty does nothing.
+        // before Unload returns; emptying what is already empty does nothing. The help's
+        // windows go with the window's.
         Global::TheForm1().Unload();
-        orvalis::CloseHelp();
         ReleaseHostReferences();
     });
 }
@@ -223,10 +223,10 @@ HRESULT Addin::OnRibbonButton(WORD flags, DISPPARAMS* params, VARIANT* result, E
 }
 
 // The window goes (its unload step lets the add-in stay connected, which it no longer is
-// anyway), and with it the session; the last selection goes too, and hostApp.
+// anyway), and with it the session and the help's windows; the last selection goes too, and
+// hostApp.
 void Addin::LeaveRibbon() {
     Global::TheForm1().UnloadAndForget();
-    orvalis::CloseHelp();
     ReleaseHostReferences();
 }
 

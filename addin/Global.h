@@ -19,7 +19,9 @@
 // live objects and factory locks that DllCanUnloadNow reads (server.cpp). Those are plain
 // values that hold no host object and need no destruction, and only the server reads them.
 // Likewise the help keeps its handle of hhctrl.ocx beside its calls (builder/help.cpp), from
-// the first help call that loads it to the window's unload or the add-in's shutdown.
+// the first help call that loads it to the window's unload (which the add-in's shutdown and
+// disconnection from a ribbon client run too): every help call is made while the window is
+// loaded.
 #include <windows.h>
 #include <ole2.h>
 

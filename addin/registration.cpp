@@ -10,6 +10,7 @@
 #include "OrvalisAddin.h"
 #include "error.h"
 #include "host_contract.h"
+#include "module.h"
 #include "resource.h"
 
 // Declared by the platform SDK's oleauto.h but not by mingw-w64's; oleaut32 exports both.
@@ -262,25 +263,12 @@ void UnregisterTypeLibraries(const std::wstring& path, Scope scope) {
 
 // The library's own path; without it nothing can be registered or found again.
 std::wstring PathOf(HMODULE module) {
-    std::wstring path = ModulePath(module);
+    std::wstring path = orv::ModulePath(module);
     if (path.empty()) orv::Raise(SELFREG_E_CLASS, L"The add-in library's own path is not known.");
     return path;
 }
 
 }  // namespace
-
-std::wstring ModulePath(HMODULE module) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 std::wstring DesignerLibraryPath(const std::wstring& modulePath) {
     return modulePath + L"\\" + std::to_wstring(IDR_TYPELIB_DESIGNER);

@@ -27,8 +27,6 @@ HRESULT Unregister(HMODULE module, Scope scope) noexcept;
 // Returns false for anything else.
 bool ScopeFromCommandLine(const wchar_t* commandLine, Scope* scope) noexcept;
 
-// The full path of a loaded module; empty when the module isn't known.
-std::wstring ModulePath(HMODULE module);
 // Our build of the add-in designer library travels inside the add-in library as its second
 // type library; this is the path that names it.
 std::wstring DesignerLibraryPath(const std::wstring& modulePath);

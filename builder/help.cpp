@@ -30,16 +30,7 @@ HtmlHelpLibrary g_htmlHelp;
 
 // The compiled help beside the add-in's library, or "" when it isn't there.
 std::wstring CompiledHelpPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(orv::ThisModule(), path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path = orv::ModulePath(orv::ThisModule());
     const size_t slash = path.find_last_of(L"\\/");
     if (slash == std::wstring::npos) return std::wstring();
     path = path.substr(0, slash + 1) + kCompiledHelp;

@@ -30,8 +30,8 @@ void ShowStartupHelp(HWND owner) noexcept;
 void ShowHelpFile(HWND owner, CommonDialog& dlg);
 
 // Closes every help window HTML Help opened for the add-in and lets go of hhctrl.ocx, where it
-// was loaded: when the window unloads and when the add-in leaves the host. The next help call
-// loads it again.
+// was loaded: when the window unloads, which the add-in's leaving the host does too. Every
+// help call is made while the window is loaded. The next help call loads it again.
 void CloseHelp() noexcept;
 
 }  // namespace orvalis

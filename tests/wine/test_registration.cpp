@@ -16,6 +16,7 @@
 #include "OrvalisAddin.h"
 #include "bstr.h"
 #include "clipboard_files.h"
+#include "module.h"
 #include "registration.h"
 #include "utf8.h"
 #include "wine_test.h"
@@ -167,9 +168,9 @@ TEST_F(Registration, AFailingStepIsReportedAsThatStepsResultAndChangesNothing) {
     ASSERT_EQ(0u, Regsvr32(L""));
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     const HMODULE unknown = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x10));
-    const std::wstring kernelPath = registration::ModulePath(kernel);
+    const std::wstring kernelPath = orv::ModulePath(kernel);
     ASSERT_FALSE(kernelPath.empty());
-    ASSERT_TRUE(registration::ModulePath(unknown).empty());
+    ASSERT_TRUE(orv::ModulePath(unknown).empty());
     const struct {
         const char* label;
         HMODULE module;
