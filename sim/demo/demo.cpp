@@ -27,7 +27,7 @@
 #include "desktop.h"
 #include "error.h"
 #include "help_viewer.h"
-#include "html_help.h"
+#include "hhctrl_client.h"
 #include "save_as.h"
 #include "screenshot.h"
 #include "sim_client.h"

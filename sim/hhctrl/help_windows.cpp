@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "desktop.h"
-#include "html_help.h"
+#include "hhctrl_client.h"
 #include "sim_client.h"
 
 namespace hhsim {

@@ -2,7 +2,7 @@
 // a list's or contact group's AddressEntries, and the PropertyAccessor over its MAPI properties.
 #include <cwchar>
 
-#include "address_book.h"
+#include "client_directory.h"
 #include "sim_state.h"
 
 namespace sim::outlook {

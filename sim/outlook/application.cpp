@@ -1,6 +1,6 @@
 // The mail client's application, its MAPI namespace with the default folders and the Select
 // Names dialog, and the explorer window that a folder's Display opens.
-#include "address_book.h"
+#include "client_directory.h"
 #include "client.h"
 #include "host_objects.h"
 #include "parts.h"

@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "custom_ui.h"
+#include "custom_ui_reader.h"
 
 namespace sim::outlook {
 

@@ -1,6 +1,6 @@
 // The Select Names dialog and the Recipients it returns. Its answers are the scenario's picks,
 // counted together with the CDO stand-in's address-book dialogs: each is the user's next answer.
-#include "address_book.h"
+#include "client_directory.h"
 #include "sim_state.h"
 
 namespace sim::outlook {

@@ -11,7 +11,7 @@
 
 #include "clipboard_files.h"
 #include "form1_layout.h"
-#include "html_help.h"
+#include "hhctrl_client.h"
 #include "sim_client.h"
 #include "utf8.h"
 #include "wine_test.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dispatch.h"
-#include "html_help.h"
+#include "hhctrl_client.h"
 #include "sim_client.h"
 #include "version_info.h"
 #include "wine_test.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
-#include "html_help.h"
+#include "hhctrl_client.h"
 #include "sim_client.h"
 #include "without_help_file.h"
 

@@ -1,4 +1,4 @@
-#include "html_help.h"
+#include "hhctrl_client.h"
 
 #include "desktop.h"
 #include "error.h"

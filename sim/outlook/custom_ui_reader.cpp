@@ -2,7 +2,7 @@
 // well-formedness and namespaces, then the schema's rules for the elements the stand-in shows.
 // The document arrives as a string, so its XML declaration's encoding says nothing: the reader
 // is told the text is UTF-16.
-#include "custom_ui.h"
+#include "custom_ui_reader.h"
 
 #include <windows.h>
 #include <ole2.h>
