@@ -9,13 +9,14 @@
 #include <ole2.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
-#include "command_bars.h"
 #include "dispatch.h"
 #include "host_contract.h"
 #include "resource.h"
+#include "standard_bars.h"
 
 namespace Module1 {
 namespace {
@@ -39,32 +40,27 @@ void ForIndex(int16_t last, F f) {
     }
 }
 
-// The explorer, its bars and the bar are fetched afresh on every use: the client may
-// rebuild them while we delete, and nothing is held across iterations.
-ComPtr<IDispatch> Bar(IDispatch* app, int16_t i) {
-    return orv::GetObj(ActiveCommandBars(app).Get(), L"Item", {Variant::I2(i)});
-}
-
 void ShowInbox(IDispatch* app) {
     Variant myNamespace = orv::Call(app, L"GetNamespace", {L"MAPI"});
     Variant myFolder = orv::Call(orv::AsObject(myNamespace).Get(), L"GetDefaultFolder", {Variant::I4(kInboxFolder)});
     orv::Call(orv::AsObject(myFolder).Get(), L"Display");
 }
 
-// Every control captioned "Orvalis" directly on every bar named "Standard". The matches are
-// collected during one walk of the bar's controls and deleted afterwards, so a collection
-// whose enumerator shifts on a deletion cannot make us skip the duplicate next to a match.
+// Every control captioned "Orvalis" directly on every bar named "Standard". Each bar is
+// fetched again for its controls: the client may rebuild the bars while we delete, and nothing
+// is held across them. The matches are collected during one walk of the bar's controls and
+// deleted afterwards, so a collection whose enumerator shifts on a deletion cannot make us
+// skip the duplicate next to a match.
 void DeleteToolbarButtons(IDispatch* app) {
-    int16_t n = orv::ToCount16(orv::Call(ActiveCommandBars(app).Get(), L"Count"));
-    ForIndex(n, [&](int16_t i) {
-        if (orv::GetString(Bar(app, i).Get(), L"Name") != kStandardBar) return;
+    ForEachStandardBar(app, [&](int16_t i, IDispatch*) {
         std::vector<ComPtr<IDispatch>> matches;
-        orv::ForEach(orv::GetObj(Bar(app, i).Get(), L"Controls").Get(), [&](const Variant& item) {
+        orv::ForEach(orv::GetObj(CommandBarAt(app, i).Get(), L"Controls").Get(), [&](const Variant& item) {
             auto control = orv::QueryAs<IDispatch>(orv::AsObject(item).Get(), IID_CommandBarControl);
             if (orv::GetString(control.Get(), L"Caption") == kButtonCaption) matches.push_back(control);
             return true;
         });
         for (const auto& control : matches) orv::Call(control.Get(), L"Delete");
+        return true;
     });
 }
 
@@ -147,12 +143,9 @@ std::wstring Title() {
 
 // The run-time number for the classic errors, the HRESULT (hex and decimal) for the rest.
 std::wstring ErrorText(const orv::Error& e) {
-    wchar_t head[64];
-    if (e.number() != static_cast<long>(e.hr()))
-        wsprintfW(head, L"Run-time error %ld", e.number());
-    else
-        wsprintfW(head, L"Error 0x%08lX (%ld)", static_cast<unsigned long>(e.hr()), static_cast<long>(e.hr()));
-    std::wstring text = head;
+    std::wstring text = orv::IsRuntimeError(e.hr())
+                            ? L"Run-time error " + e.NumberText()
+                            : L"Error " + e.NumberText() + L" (" + std::to_wstring(static_cast<long>(e.hr())) + L")";
     if (!e.description().empty()) text += L"\r\n\r\n" + e.description();
     return text;
 }
@@ -162,7 +155,7 @@ void ShowCurrentError() noexcept {
     try {
         const std::wstring text = ErrorText(orv::CurrentError());
         MessageBoxW(nullptr, text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Too short of memory even for the text: the exit code still tells.
     }
 }

@@ -5,20 +5,16 @@
 #include <string>
 
 #include "Global.h"
-#include "custom_ui.h"
 #include "dispatch.h"
-#include "form1.h"
-#include "help.h"
-#include "host_contract.h"
-#include "host_ui.h"
+#include "host_place.h"
 #include "module.h"
 #include "registration.h"
+#include "ribbon_document.h"
 #include "server.h"
 
 namespace {
 
 using Microsoft::WRL::ComPtr;
-using orvalis::HostUi;
 
 // Our build of the designer library travels with the add-in; a test program that links
 // this code directly finds it through the registration instead.
@@ -26,8 +22,8 @@ HRESULT LoadDesignerLibrary(ITypeLib** out) noexcept {
     try {
         const std::wstring path = registration::DesignerLibraryPath(orv::ModulePath(orv::ThisModule()));
         if (SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, out))) return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;  // the path is all that can fail here, and only for want of memory
     }
     return LoadRegTypeLib(LIBID_AddInDesignerObjects, 1, 0, 0, out);
 }
@@ -51,15 +47,21 @@ HRESULT LoadContractTypeInfo(ITypeInfo** out) noexcept {
 
 }  // namespace
 
-Addin::Addin() { server::LockModule(); }
+Addin::Addin() : place_(orvalis::NewCommandBarPlace()) { server::LockModule(); }
 
 Addin::~Addin() { server::UnlockModule(); }
 
 HRESULT Addin::Create(REFIID iid, void** out) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
-    auto* object = new (std::nothrow) Addin;
-    if (!object) return E_OUTOFMEMORY;
+    // Born with a count of 1, which the caller's interface takes over (mingw's ComPtr::Attach
+    // adds a reference of its own, so it can't take over this one).
+    Addin* object = nullptr;
+    try {
+        object = new Addin;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;  // the object or its first place: nothing else can fail here
+    }
     HRESULT hr = object->QueryInterface(iid, out);
     object->Release();
     return hr;
@@ -105,11 +107,10 @@ HRESULT Addin::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 HRESULT Addin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!names || !ids) return E_POINTER;
-    // Names are looked up without regard to case, as automation does.
-    if (count > 0 && names[0] &&
-        CompareStringOrdinal(names[0], -1, orvalis::kRibbonButtonCallback, -1, TRUE) == CSTR_EQUAL) {
-        ids[0] = orvalis::kRibbonButtonCallbackId;
-        // The callback has no named arguments.
+    const DISPID callback = count > 0 ? orvalis::RibbonCallbackId(names[0]) : DISPID_UNKNOWN;
+    if (callback != DISPID_UNKNOWN) {
+        ids[0] = callback;
+        // The callbacks have no named arguments.
         for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
         return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
     }
@@ -122,7 +123,10 @@ HRESULT Addin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISP
 HRESULT Addin::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                       UINT* argErr) {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (id == orvalis::kRibbonButtonCallbackId) return OnRibbonButton(flags, params, result, excep, argErr);
+    if (id >= orvalis::kRibbonButtonCallbackId) {
+        const ComPtr<Addin> self(this);  // as for every operation: the host may let go of us meanwhile
+        return orvalis::InvokeRibbonCallback(id, flags, params, result, excep, argErr);
+    }
     ComPtr<ITypeInfo> info;
     HRESULT hr = LoadContractTypeInfo(info.GetAddressOf());
     if (FAILED(hr)) return hr;
@@ -140,25 +144,17 @@ HRESULT Addin::Operation(F&& body) noexcept {
 HRESULT Addin::OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode, IDispatch* AddInInst, SAFEARRAY**) {
     return Operation([&] {
         ComPtr<IDispatch> addInInst(AddInInst);  // held for the call, otherwise unused
-        hostUi_ = orvalis::HostUiOf(Application);
-        Global::SetHostUi(hostUi_);
-        if (hostUi_ == HostUi::Ribbon) {
-            ConnectToRibbon(Application);
-            return;
-        }
-        if (ConnectMode == ext_cm_AfterStartup) {
-            ShowBuilder(Application);
-            return;
-        }
-        Install(Application);
+        // The client doesn't change under a connect object: a second connection of the same
+        // object keeps its place and what it holds.
+        if (!placeChosen_) place_ = orvalis::PlaceFor(Application);
+        placeChosen_ = true;
+        Global::SetPlace(place_);
+        Place()->Connect(Application, ConnectMode);
     });
 }
 
 HRESULT Addin::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
-    return Operation([&] {
-        if (hostUi_ == HostUi::Ribbon) return LeaveRibbon();
-        ReleaseHostReferences();
-    });
+    return Operation([&] { Place()->Disconnect(); });
 }
 
 HRESULT Addin::OnAddInsUpdate(SAFEARRAY**) {
@@ -166,22 +162,11 @@ HRESULT Addin::OnAddInsUpdate(SAFEARRAY**) {
 }
 
 HRESULT Addin::OnStartupComplete(SAFEARRAY**) {
-    return Operation([&] {
-        // On the ribbon the add-in stays connected: its button goes with the connection.
-        if (hostUi_ == HostUi::Ribbon) return;
-        Global::DisconnectSelf();
-    });
+    return Operation([&] { Place()->CompleteStartup(); });
 }
 
 HRESULT Addin::OnBeginShutdown(SAFEARRAY**) {
-    return Operation([&] {
-        if (hostUi_ == HostUi::Ribbon) return LeaveRibbon();
-        // The unload step disconnects the add-in, so the host may call OnDisconnection
-        // before Unload returns; emptying what is already empty does nothing. The help's
-        // windows go with the window's.
-        Global::TheForm1().Unload();
-        ReleaseHostReferences();
-    });
+    return Operation([&] { Place()->BeginShutdown(); });
 }
 
 HRESULT Addin::GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) {
@@ -194,46 +179,4 @@ HRESULT Addin::InterfaceSupportsErrorInfo(REFIID iid) {
     return iid == IID_IDTExtensibility2 || iid == IID__Addin || iid == IID_IDispatch || iid == __uuidof(IRibbonExtensibility)
                ? S_OK
                : S_FALSE;
-}
-
-// Demand connection: the window, shown modeless; nothing else happens here.
-void Addin::ShowBuilder(IDispatch* application) { Global::TheForm1().Show(application); }
-
-// Start-up connection: the window loaded hidden, the help pop-up, hostApp, then the add-in's
-// controls in the host's user interface.
-void Addin::Install(IDispatch* application) {
-    HWND hwnd = Global::TheForm1().hWnd(application);
-    orvalis::ShowStartupHelp(hwnd);
-    Global::SetHostApp(orv::QueryAs<IDispatch>(application, contract::IID__Application).Get());
-    InstallCommandBarControls();
-}
-
-void Addin::ConnectToRibbon(IDispatch* application) {
-    Global::SetHostApp(orv::QueryAs<IDispatch>(application, contract::IID__Application).Get());
-}
-
-HRESULT Addin::OnRibbonButton(WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept {
-    const HRESULT hr = orvalis::CheckRibbonCallbackArgs(flags, params, argErr);
-    if (FAILED(hr)) return hr;
-    if (result) VariantInit(result);
-    ComPtr<Addin> self(this);  // as for every operation: the host may let go of us meanwhile
-    // Loaded (with the address book) at the first click and after every close; brought to
-    // the front while it is shown. A load that fails has told the user in its box already.
-    return orv::GuardInvoke([&] { ShowBuilder(Global::hostApp()); }, excep);
-}
-
-// The window goes (its unload step lets the add-in stay connected, which it no longer is
-// anyway), and with it the session and the help's windows; the last selection goes too, and
-// hostApp.
-void Addin::LeaveRibbon() {
-    Global::TheForm1().UnloadAndForget();
-    ReleaseHostReferences();
-}
-
-void Addin::ReleaseHostReferences() noexcept {
-    Global::EmptyHostApp();
-    myCommandBars.Reset();
-    myMenuBar.Reset();
-    myMenuItem.Reset();
-    myToolbarButton.Reset();
 }

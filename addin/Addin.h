@@ -1,19 +1,18 @@
 #pragma once
 // The connect class Addin: the mail client creates it through the ProgID and calls the five
-// operations of the add-in contract on it. Where the client has command bars (up to 2007), a
-// start-up connection installs the toolbar button and the Tools menu item; a demand
-// connection (mode 0) shows the list builder; disconnection and shutdown let go of every host
-// object held here. Where it has a ribbon (2010 on), every connection only keeps the client's
-// application: the client asks for the ribbon document (IRibbonExtensibility), its button's
-// callback shows the list builder, and the add-in stays connected until the client lets it go,
-// then closes the window and lets go of everything.
+// operations of the add-in contract on it, and, from its 2010 version on, asks it for the
+// ribbon document (IRibbonExtensibility) and calls the callbacks that document names by name.
+// What each operation does depends on the add-in's place in the client, command bars or ribbon
+// (host_place.h): OnConnection chooses it, and every operation delegates to it.
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <memory>
+
 #include "OrvalisAddin.h"
-#include "host_ui.h"
+#include "host_place.h"
 #include "ribbon.h"
 
 // The tests' one way inside the add-in's objects; defined by the tests only.
@@ -32,7 +31,8 @@ public:
     ULONG STDMETHODCALLTYPE Release() override;
 
     // IDispatch, for _Addin, the add-in contract and the ribbon alike: calls by name reach the
-    // contract's operations through its type description, and the ribbon button's callback.
+    // contract's operations through its type description, and the ribbon document's callbacks
+    // through the place.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
@@ -62,30 +62,18 @@ private:
     Addin();
     ~Addin();
 
-    void ShowBuilder(IDispatch* application);
-    void Install(IDispatch* application);
-    // The ribbon path's connection: the client's application as hostApp, nothing else.
-    void ConnectToRibbon(IDispatch* application);
-    // The ribbon button's callback: shows the list builder (loaded first when it isn't).
-    HRESULT OnRibbonButton(WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept;
-    // The ribbon path's disconnection and shutdown: the window closed, everything let go.
-    void LeaveRibbon();
-    // The host's user interface for the add-in: the command bars' button and menu item
-    // (command_bars.cpp).
-    void InstallCommandBarControls();
-    bool InstallToolbarButtons();
-    void InstallMenuItem();
-    void ReleaseHostReferences() noexcept;
     // Runs an operation: holds this object across it and turns a failure into the HRESULT
     // and IErrorInfo the host gets.
     template <class F>
     HRESULT Operation(F&& body) noexcept;
+    // The place, held by the caller for the length of its call: a nested connection may choose
+    // another meanwhile.
+    std::shared_ptr<orvalis::HostPlace> Place() const { return place_; }
 
     LONG refs_ = 1;
-    // How the client of this object's connection gives the add-in its place.
-    orvalis::HostUi hostUi_ = orvalis::HostUi::CommandBars;
-    Microsoft::WRL::ComPtr<IDispatch> myCommandBars;
-    Microsoft::WRL::ComPtr<IDispatch> myMenuBar;
-    Microsoft::WRL::ComPtr<IDispatch> myMenuItem;
-    Microsoft::WRL::ComPtr<IDispatch> myToolbarButton;
+    // The add-in's place in the client, chosen by the object's first OnConnection; it owns what
+    // that place holds of the client's, so a connect object the host lets go of lets go of that
+    // too. Until a connection: the command bars, holding nothing.
+    std::shared_ptr<orvalis::HostPlace> place_;
+    bool placeChosen_ = false;
 };

@@ -16,7 +16,8 @@ using Microsoft::WRL::ComPtr;
 struct ModuleState {
     ComPtr<IDispatch> hostApp;
     ComPtr<IDispatch> createdApp;
-    orvalis::HostUi hostUi = orvalis::HostUi::CommandBars;
+    std::weak_ptr<orvalis::HostPlace> place;
+    std::shared_ptr<orvalis::HostPlace> commandBars = orvalis::NewCommandBarPlace();
 };
 
 ModuleState& State() {
@@ -29,13 +30,14 @@ ModuleState& State() {
 IDispatch* hostApp() noexcept { return State().hostApp.Get(); }
 void SetHostApp(IDispatch* app) noexcept { State().hostApp = app; }
 void EmptyHostApp() noexcept { State().hostApp.Reset(); }
-orvalis::HostUi hostUi() noexcept { return State().hostUi; }
-void SetHostUi(orvalis::HostUi ui) noexcept { State().hostUi = ui; }
+std::shared_ptr<orvalis::HostPlace> place() noexcept {
+    std::shared_ptr<orvalis::HostPlace> held = State().place.lock();
+    return held ? held : State().commandBars;
+}
+void SetPlace(const std::shared_ptr<orvalis::HostPlace>& place) noexcept { State().place = place; }
 
 Form1& TheForm1() {
-    static auto* form = new Form1([] {  // never destroyed, see Global.h
-        if (hostUi() == orvalis::HostUi::CommandBars) DisconnectSelf();
-    });
+    static auto* form = new Form1([] { place()->WindowUnloaded(); });  // never destroyed, see Global.h
     return *form;
 }
 

@@ -8,8 +8,10 @@
 //  - hostApp: the host application through _Application. Empty at first; set by the install
 //    path of OnConnection (on the ribbon path by every connection), replaced by DisconnectSelf
 //    (command bars only), emptied by OnDisconnection and OnBeginShutdown.
-//  - hostUi: how the client that connected last gives the add-in its place (host_ui.h); the
-//    command bars until a connection says otherwise.
+//  - place: the add-in's place in the client that connected last (host_place.h), as its
+//    connect object chose and holds it; the window's unload step goes through it. Where no
+//    connect object holds one (none connected yet, or the host let go of it), the command
+//    bars', which holds nothing.
 //  - createdApp: the application object DisconnectSelf makes on its first call; kept for good.
 //  - the builder window object: made by whichever operation touches it first; it outlasts
 //    every load and unload of its window.
@@ -25,7 +27,9 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "host_ui.h"
+#include <memory>
+
+#include "host_place.h"
 
 class Form1;
 
@@ -35,12 +39,14 @@ IDispatch* hostApp() noexcept;
 void SetHostApp(IDispatch* app) noexcept;  // takes its own reference
 void EmptyHostApp() noexcept;
 
-orvalis::HostUi hostUi() noexcept;
-void SetHostUi(orvalis::HostUi ui) noexcept;
+// Held by whoever uses it for as long as it does: a nested connection may choose another.
+std::shared_ptr<orvalis::HostPlace> place() noexcept;
+// Kept without holding it: the connect object that chose it owns it.
+void SetPlace(const std::shared_ptr<orvalis::HostPlace>& place) noexcept;
 
-// The one builder window object. Its unload step makes the add-in leave the host through
-// DisconnectSelf where the client has command bars (a click loads it again); on the ribbon
-// path the add-in stays connected, since its button goes with the connection.
+// The one builder window object. Its unload step ends in the place's WindowUnloaded: where
+// the client has command bars the add-in leaves the host (a click loads it again); on the
+// ribbon it stays connected, since its button goes with the connection.
 Form1& TheForm1();
 
 // Finds this add-in in the host's COM add-in list by its description and sets its

@@ -5,12 +5,12 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
-#include <utility>
-
 #include "OrvalisAddin.h"
 #include "error.h"
 #include "host_contract.h"
 #include "module.h"
+#include "paths.h"
+#include "handles.h"
 #include "resource.h"
 
 // Declared by the platform SDK's oleauto.h but not by mingw-w64's; oleaut32 exports both.
@@ -38,22 +38,10 @@ constexpr SYSKIND kSysKind = SYS_WIN32;
 constexpr wchar_t kSysKindKey[] = L"win32";
 #endif
 
-class Key {
-public:
-    Key() = default;
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    Key(Key&& o) noexcept : k_(std::exchange(o.k_, nullptr)) {}
-    ~Key() { if (k_) RegCloseKey(k_); }
-    HKEY get() const { return k_; }
-    HKEY* put() { return &k_; }
-
-private:
-    HKEY k_ = nullptr;
-};
+using orv::RegKey;
 
 void ThrowIfRegistryFailed(LONG result) {
-    if (result != ERROR_SUCCESS) throw orv::Win32Error(static_cast<DWORD>(result));
+    if (result != ERROR_SUCCESS) orv::Raise(HRESULT_FROM_WIN32(static_cast<DWORD>(result)));
 }
 
 // Runs one step of the registration. Whatever fails in it is reported as that step's result,
@@ -77,12 +65,12 @@ constexpr wchar_t kClasses[] = L"Software\\Classes";
 HKEY ScopeHive(Scope scope) { return scope == Scope::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
 // The classes root of a scope, opened for writing (created if a fresh profile lacks it).
-LONG CreateClassesKey(Scope scope, Key* key) {
+LONG CreateClassesKey(Scope scope, RegKey* key) {
     return RegCreateKeyExW(ScopeHive(scope), kClasses, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key->put(), nullptr);
 }
 
 // The classes root of a scope as it stands; false when nothing was ever registered there.
-bool OpenExistingClasses(Scope scope, REGSAM access, Key* key) {
+bool OpenExistingClasses(Scope scope, REGSAM access, RegKey* key) {
     const LONG r = RegOpenKeyExW(ScopeHive(scope), kClasses, 0, access, key->put());
     if (r == ERROR_FILE_NOT_FOUND) return false;
     ThrowIfRegistryFailed(r);
@@ -90,14 +78,14 @@ bool OpenExistingClasses(Scope scope, REGSAM access, Key* key) {
 }
 
 void SetString(HKEY root, const std::wstring& subKey, const wchar_t* name, const std::wstring& value) {
-    Key k;
+    RegKey k;
     ThrowIfRegistryFailed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
     ThrowIfRegistryFailed(RegSetValueExW(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
 }
 
 void SetDword(HKEY root, const std::wstring& subKey, const wchar_t* name, DWORD value) {
-    Key k;
+    RegKey k;
     ThrowIfRegistryFailed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
     ThrowIfRegistryFailed(RegSetValueExW(k.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value));
 }
@@ -114,7 +102,7 @@ bool ReadString(HKEY root, const std::wstring& subKey, std::wstring* value) {
 }
 
 bool KeyExists(HKEY root, const std::wstring& subKey) {
-    Key k;
+    RegKey k;
     return RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
 }
 
@@ -126,11 +114,6 @@ void DeleteTree(HKEY root, const std::wstring& subKey) {
         if (r == ERROR_FILE_NOT_FOUND) r = ERROR_SUCCESS;
     }
     ThrowIfRegistryFailed(r);
-}
-
-std::wstring Directory(const std::wstring& path) {
-    auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 // Type-library calls for the user scope see HKCU\Software\Classes as the classes root, the
@@ -151,7 +134,7 @@ public:
     UserClassesRoot& operator=(const UserClassesRoot&) = delete;
 
 private:
-    Key classes_;
+    RegKey classes_;
     bool overridden_ = false;
 };
 
@@ -198,7 +181,7 @@ bool IsOurDesigner(HKEY classes, const std::wstring& modulePath) {
 // Any working 1.x designer library resolves our import; the host's own is the one to use.
 // A registration whose file is gone (a moved or removed installation) doesn't count.
 bool AnotherDesignerIsRegistered(const std::wstring& modulePath) {
-    Key lib;
+    RegKey lib;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + GuidText(LIBID_AddInDesignerObjects)).c_str(), 0, KEY_READ,
                       lib.put()) != ERROR_SUCCESS)
         return false;
@@ -217,13 +200,13 @@ bool AnotherDesignerIsRegistered(const std::wstring& modulePath) {
 
 void RegisterTypeLibraries(const std::wstring& path, Scope scope) {
     // The help file sits beside the library.
-    const std::wstring helpDir = Directory(path);
+    const std::wstring helpDir = orv::FolderOf(path);
     if (!AnotherDesignerIsRegistered(path)) RegisterLibrary(DesignerLibraryPath(path), helpDir, scope);
     RegisterLibrary(path, helpDir, scope);
 }
 
 void RegisterClassAndProgId(const std::wstring& path, Scope scope) {
-    Key classes;
+    RegKey classes;
     ThrowIfRegistryFailed(CreateClassesKey(scope, &classes));
     HKEY root = classes.get();
     const std::wstring clsid = GuidText(CLSID_Addin);
@@ -245,14 +228,14 @@ void RegisterHostAddIn() {
 }
 
 void UnregisterClassAndProgId(Scope scope) {
-    Key classes;
+    RegKey classes;
     if (!OpenExistingClasses(scope, KEY_ALL_ACCESS, &classes)) return;
     DeleteTree(classes.get(), kProgId);
     DeleteTree(classes.get(), L"CLSID\\" + GuidText(CLSID_Addin));
 }
 
 void UnregisterTypeLibraries(const std::wstring& path, Scope scope) {
-    Key classes;
+    RegKey classes;
     if (!OpenExistingClasses(scope, KEY_READ, &classes)) return;
     // The other build's registration of the same library version stays.
     if (KeyExists(classes.get(), LibraryKey(LIBID_ORVALISutility, kLibMajor, kLibMinor) + L"\\0\\" + kSysKindKey))

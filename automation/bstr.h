@@ -16,6 +16,12 @@ public:
     Bstr(Bstr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     Bstr& operator=(Bstr o) noexcept { std::swap(p_, o.p_); return *this; }
     ~Bstr() { SysFreeString(p_); }
+    // Takes ownership of a BSTR someone handed us (an [out] string, an EXCEPINFO's).
+    static Bstr Attach(BSTR p) noexcept {
+        Bstr b;
+        b.p_ = p;
+        return b;
+    }
 
     BSTR get() const noexcept { return p_; }
     // Frees what is held and hands out the slot for an [out] BSTR.

@@ -8,13 +8,9 @@ namespace {
 
 [[noreturn]] void RaiseFromExcepInfo(HRESULT hr, EXCEPINFO& ei) {
     if (ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);
-    HRESULT code = ei.scode ? ei.scode : (ei.wCode ? RuntimeError(ei.wCode) : hr);
-    std::wstring description = ei.bstrDescription ? std::wstring(ei.bstrDescription, SysStringLen(ei.bstrDescription))
-                                                  : SystemMessage(code);
-    SysFreeString(ei.bstrDescription);
-    SysFreeString(ei.bstrSource);
-    SysFreeString(ei.bstrHelpFile);
-    throw Error(code, description);
+    const Bstr description = Bstr::Attach(ei.bstrDescription), source = Bstr::Attach(ei.bstrSource),
+               helpFile = Bstr::Attach(ei.bstrHelpFile);
+    Raise(ei.scode ? ei.scode : (ei.wCode ? RuntimeError(ei.wCode) : hr), description.str());
 }
 
 std::vector<DISPID> LookUpNames(IDispatch* object, const wchar_t* member, const Args& args) {
@@ -71,13 +67,13 @@ Variant InvokeIds(IDispatch* object, const wchar_t* member, const std::vector<DI
 }  // namespace
 
 Variant Invoke(IDispatch* object, const wchar_t* member, WORD flags, const Args& args) {
-    if (!object) RaiseRuntime(kObjectNotSet);
+    if (!object) Raise(RuntimeError(kObjectNotSet));
     auto ids = LookUpNames(object, member, args);
     return InvokeIds(object, member, ids, flags, args, nullptr);
 }
 
 void Put(IDispatch* object, const wchar_t* member, Variant value) {
-    if (!object) RaiseRuntime(kObjectNotSet);
+    if (!object) Raise(RuntimeError(kObjectNotSet));
     auto ids = LookUpNames(object, member, {});
     InvokeIds(object, member, ids, DISPATCH_PROPERTYPUT, {}, &value.get());
 }
@@ -88,7 +84,7 @@ ComPtr<IDispatch> AsObjectOrNothing(const Variant& v) {
     if (r.vt == VT_DISPATCH) unk = r.pdispVal;
     else if (r.vt == VT_UNKNOWN) unk = r.punkVal;
     else if (r.vt == (VT_BYREF | VT_DISPATCH)) unk = r.ppdispVal ? *r.ppdispVal : nullptr;
-    else RaiseRuntime(kObjectNotSet);
+    else Raise(RuntimeError(kObjectNotSet));
     ComPtr<IDispatch> d;
     if (unk) ThrowIfFailed(unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.GetAddressOf())));
     return d;
@@ -96,12 +92,12 @@ ComPtr<IDispatch> AsObjectOrNothing(const Variant& v) {
 
 ComPtr<IDispatch> AsObject(const Variant& v) {
     ComPtr<IDispatch> d = AsObjectOrNothing(v);
-    if (!d) RaiseRuntime(kObjectNotSet);
+    if (!d) Raise(RuntimeError(kObjectNotSet));
     return d;
 }
 
 bool HasMember(IDispatch* object, const wchar_t* member) {
-    if (!object) RaiseRuntime(kObjectNotSet);
+    if (!object) Raise(RuntimeError(kObjectNotSet));
     DISPID id = DISPID_UNKNOWN;
     auto* name = const_cast<LPOLESTR>(member);
     const HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
@@ -111,7 +107,7 @@ bool HasMember(IDispatch* object, const wchar_t* member) {
 }
 
 void ForEach(IDispatch* collection, const std::function<bool(const Variant&)>& f) {
-    if (!collection) RaiseRuntime(kObjectNotSet);
+    if (!collection) Raise(RuntimeError(kObjectNotSet));
     DISPPARAMS none{};
     Variant enumVar;
     EXCEPINFO ei{};
@@ -121,7 +117,7 @@ void ForEach(IDispatch* collection, const std::function<bool(const Variant&)>& f
     ThrowIfFailed(hr, L"_NewEnum");
     IUnknown* unk = enumVar.vt() == VT_UNKNOWN ? enumVar.get().punkVal
                   : enumVar.vt() == VT_DISPATCH ? enumVar.get().pdispVal : nullptr;
-    if (!unk) RaiseRuntime(kObjectNotSet);
+    if (!unk) Raise(RuntimeError(kObjectNotSet));
     ComPtr<IEnumVARIANT> e;
     ThrowIfFailed(unk->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(e.GetAddressOf())), L"_NewEnum");
     for (;;) {

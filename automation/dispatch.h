@@ -59,7 +59,7 @@ void ForEach(IDispatch* collection, const std::function<bool(const Variant&)>& f
 // QueryInterface that throws (E_NOINTERFACE with a readable description) on failure.
 template <class I>
 ComPtr<I> QueryAs(IUnknown* object, REFIID iid) {
-    if (!object) RaiseRuntime(kObjectNotSet);
+    if (!object) Raise(RuntimeError(kObjectNotSet));
     ComPtr<I> result;
     ThrowIfFailed(object->QueryInterface(iid, reinterpret_cast<void**>(result.GetAddressOf())), L"QueryInterface");
     return result;

@@ -4,11 +4,16 @@
 
 #include <new>
 
+#include <wrl/client.h>
+
 #include "bstr.h"
 
 namespace orv {
 
 namespace {
+
+using Microsoft::WRL::ComPtr;
+
 // What every entry point says of an exception that is neither ours nor the lack of memory.
 constexpr wchar_t kUnexpectedFailure[] = L"Unexpected failure";
 
@@ -24,14 +29,14 @@ const wchar_t* RuntimeDescription(int number) {
 }
 }  // namespace
 
-long Error::number() const noexcept {
-    if ((static_cast<unsigned long>(hr_) & 0xFFFF0000u) == 0x800A0000u) return hr_ & 0xFFFF;
-    return hr_;
+long Error::number() const noexcept { return IsRuntimeError(hr_) ? hr_ & 0xFFFF : hr_; }
+
+std::wstring Error::NumberText() const {
+    wchar_t text[16];
+    if (IsRuntimeError(hr_)) wsprintfW(text, L"%ld", number());
+    else wsprintfW(text, L"0x%08lX", static_cast<unsigned long>(hr_));
+    return text;
 }
-
-void Raise(HRESULT hr, std::wstring description) { throw Error(hr, std::move(description)); }
-
-void RaiseRuntime(int number) { throw Error(RuntimeError(number), RuntimeDescription(number)); }
 
 std::wstring SystemMessage(HRESULT hr) {
     wchar_t* text = nullptr;
@@ -43,22 +48,46 @@ std::wstring SystemMessage(HRESULT hr) {
     return s;
 }
 
-Error Win32Error(DWORD code) {
-    const HRESULT hr = HRESULT_FROM_WIN32(code);
+namespace {
+
+// What an HRESULT raised without a description of its own is described by.
+std::wstring DefaultDescription(HRESULT hr) {
+    if (IsRuntimeError(hr)) return RuntimeDescription(hr & 0xFFFF);
     std::wstring text = SystemMessage(hr);
-    if (text.empty()) {
-        wchar_t buf[48];
-        wsprintfW(buf, L"System error %lu.", static_cast<unsigned long>(code));
-        text = buf;
-    }
-    return Error(hr, std::move(text));
+    if (!text.empty()) return text;
+    wchar_t buf[32];
+    wsprintfW(buf, L"Error 0x%08lX", static_cast<unsigned long>(hr));
+    return buf;
+}
+
+std::wstring After(const wchar_t* what, std::wstring description) {
+    if (!what || !*what) return description;
+    return std::wstring(what) + L": " + description;
+}
+
+}  // namespace
+
+void Raise(HRESULT hr, std::wstring description) {
+    if (description.empty()) description = DefaultDescription(hr);
+    throw Error(hr, std::move(description));
 }
 
 void RaiseLastError(const wchar_t* what) {
     const DWORD code = GetLastError();
-    Error e = Win32Error(code ? code : ERROR_INVALID_FUNCTION);
-    if (!what || !*what) throw e;
-    throw Error(e.hr(), std::wstring(what) + L": " + e.description());
+    const HRESULT hr = HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_FUNCTION);
+    Raise(hr, After(what, DefaultDescription(hr)));
+}
+
+void ThrowIfFailed(HRESULT hr, const wchar_t* what) {
+    if (SUCCEEDED(hr)) return;
+    std::wstring description;
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.GetAddressOf()) == S_OK && info) {
+        Bstr text;
+        if (SUCCEEDED(info->GetDescription(text.put())) && text.length()) description = text.str();
+    }
+    if (description.empty()) description = DefaultDescription(hr);
+    Raise(hr, After(what, std::move(description)));
 }
 
 Error CurrentError() {
@@ -73,36 +102,13 @@ Error CurrentError() {
     }
 }
 
-void ThrowIfFailed(HRESULT hr, const wchar_t* what) {
-    if (SUCCEEDED(hr)) return;
-    std::wstring description;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info) {
-        Bstr text;
-        if (SUCCEEDED(info->GetDescription(text.put())) && text.length()) description = text.str();
-        info->Release();
-    }
-    if (description.empty()) description = SystemMessage(hr);
-    if (description.empty()) {
-        wchar_t buf[32];
-        wsprintfW(buf, L"Error 0x%08lX", static_cast<unsigned long>(hr));
-        description = buf;
-    }
-    if (what && *what) description = std::wstring(what) + L": " + description;
-    throw Error(hr, std::move(description));
-}
-
 HRESULT ReportError(const Error& e, REFIID iid) noexcept {
-    ICreateErrorInfo* create = nullptr;
-    if (SUCCEEDED(CreateErrorInfo(&create)) && create) {
+    ComPtr<ICreateErrorInfo> create;
+    ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(CreateErrorInfo(create.GetAddressOf())) && create) {
         create->SetGUID(iid);
         create->SetDescription(const_cast<LPOLESTR>(e.description().c_str()));
-        IErrorInfo* info = nullptr;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info))) && info) {
-            SetErrorInfo(0, info);
-            info->Release();
-        }
-        create->Release();
+        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
     }
     return FAILED(e.hr()) ? e.hr() : E_FAIL;
 }

@@ -10,6 +10,8 @@ namespace orv {
 
 // The classic run-time error numbers the system raises itself, as HRESULTs.
 constexpr HRESULT RuntimeError(int number) { return static_cast<HRESULT>(0x800A0000u | static_cast<unsigned>(number)); }
+// The system's own run-time errors, which a user knows by their number n.
+constexpr bool IsRuntimeError(HRESULT hr) { return (static_cast<unsigned>(hr) & 0xFFFF0000u) == 0x800A0000u; }
 constexpr int kInvalidArgument = 5;
 constexpr int kOverflow = 6;
 constexpr int kSubscriptOutOfRange = 9;
@@ -23,6 +25,8 @@ public:
     const std::wstring& description() const noexcept { return description_; }
     // The number a user would be shown: the run-time number for 0x800A....; the HRESULT otherwise.
     long number() const noexcept;
+    // That number as a user reads it: "9" for a run-time error, "0x80040154" for any other.
+    std::wstring NumberText() const;
     const char* what() const noexcept override { return "orv::Error"; }
 
 private:
@@ -30,18 +34,21 @@ private:
     std::wstring description_;
 };
 
-[[noreturn]] void Raise(HRESULT hr, std::wstring description);
-[[noreturn]] void RaiseRuntime(int number);
-// Throws for a failed HRESULT, with the description from the thread's IErrorInfo or the system.
+// The one way to raise a failure that is an HRESULT: the system's own run-time errors
+// (RuntimeError(n)), a call's failed result, a Win32 error code as HRESULT_FROM_WIN32. Without
+// a description it is described by the classic text of its run-time number, else by the
+// system's text for it, else as "Error 0x........".
+[[noreturn]] void Raise(HRESULT hr, std::wstring description = {});
+// The same for the result of a call, a line that passes on success: a failure is described by
+// the callee's IErrorInfo where it left one, and after what failed when that is given
+// ("what: text").
 void ThrowIfFailed(HRESULT hr, const wchar_t* what = nullptr);
+// The one way to raise a failed Win32 function: the thread's last error, after what failed when
+// that is given ("what: text"). A last error of 0 (a function that failed without saying why)
+// is raised as ERROR_INVALID_FUNCTION: a failure is never passed on as success.
+[[noreturn]] void RaiseLastError(const wchar_t* what = nullptr);
 // The system's text for an HRESULT, or an empty string.
 std::wstring SystemMessage(HRESULT hr);
-// A Win32 error code as the one error type, with the system's text for it.
-Error Win32Error(DWORD code);
-// Throws the thread's last Win32 error, after what failed when that is given ("what: text").
-// A last error of 0 (a function that failed without saying why) is thrown as
-// ERROR_INVALID_FUNCTION: a failure is never passed on as success.
-[[noreturn]] void RaiseLastError(const wchar_t* what = nullptr);
 // The exception being handled, whatever it is, as the one error type: out of memory for
 // std::bad_alloc, "Unexpected failure" for anything that isn't an orv::Error. Call it in a
 // catch block.

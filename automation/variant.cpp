@@ -44,7 +44,7 @@ bool IsEmptyValue(const VARIANT& v) {
 Variant ChangeType(const VARIANT& v, VARTYPE to) {
     Variant r;
     HRESULT hr = VariantChangeType(r.put(), const_cast<VARIANT*>(&v), 0, to);
-    if (hr == DISP_E_OVERFLOW) RaiseRuntime(kOverflow);
+    if (hr == DISP_E_OVERFLOW) Raise(RuntimeError(kOverflow));
     if (hr == DISP_E_TYPEMISMATCH) Raise(RuntimeError(13), L"Type mismatch");
     ThrowIfFailed(hr);
     return r;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "host_contract.h"
 #include "wine_bench.h"
 #include "dispatch.h"
 #include "help_viewer.h"
@@ -35,7 +36,7 @@ Timing OneStartup(IDispatch* app) {
     Microsoft::WRL::ComPtr<sim::IDTExtensibility2> addin;
     t.createMs = bench::Micros([&] {
         CLSID clsid;
-        orv::ThrowIfFailed(CLSIDFromProgID(L"ORVALISutility.Addin", &clsid), L"CLSIDFromProgID");
+        orv::ThrowIfFailed(CLSIDFromProgID(contract::kProgId, &clsid), L"CLSIDFromProgID");
         orv::ThrowIfFailed(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, sim::IID_IDTExtensibility2,
                                             reinterpret_cast<void**>(addin.GetAddressOf())),
                            L"CoCreateInstance");

@@ -3,6 +3,7 @@
 
 #include "dispatch.h"
 #include "host_contract.h"
+#include "handles.h"
 
 namespace orvalis {
 
@@ -20,11 +21,8 @@ bool CdoInstalled() {
     if (!StringFromGUID2(clsid, guid, 40)) return false;
     for (const wchar_t* server : {L"\\InprocServer32", L"\\LocalServer32"}) {
         const std::wstring key = L"CLSID\\" + std::wstring(guid) + server;
-        HKEY h = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
-            RegCloseKey(h);
-            return true;
-        }
+        orv::RegKey k;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, k.put()) == ERROR_SUCCESS) return true;
     }
     return false;
 }
@@ -34,9 +32,9 @@ bool CdoInstalled() {
 // of CDO's own era has no Select Names dialog in its object model; there the load fails as
 // it always has without CDO.
 std::shared_ptr<AddressBook> ClientAddressBookOf(IDispatch* hostApplication, const orv::Error& cdoFailure) {
-    if (!hostApplication) throw cdoFailure;
+    if (!hostApplication) orv::Raise(cdoFailure.hr(), cdoFailure.description());
     ComPtr<IDispatch> ns = orv::GetObj(hostApplication, L"GetNamespace", {orv::Variant::Str(L"MAPI")});
-    if (!orv::HasMember(ns.Get(), L"GetSelectNamesDialog")) throw cdoFailure;
+    if (!orv::HasMember(ns.Get(), L"GetSelectNamesDialog")) orv::Raise(cdoFailure.hr(), cdoFailure.description());
     return std::make_shared<ClientAddressBook>(ns);
 }
 

@@ -5,6 +5,7 @@
 
 #include "error.h"
 #include "form1_layout.h"
+#include "handles.h"
 #include "help.h"
 #include "list_output.h"
 #include "messages.h"
@@ -60,10 +61,9 @@ struct Dpi {
 };
 
 Dpi ScreenDpi() {
-    HDC dc = GetDC(nullptr);
-    Dpi dpi{dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96, dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96};
-    if (dc) ReleaseDC(nullptr, dc);
-    return dpi;
+    const orv::WindowDc screen(nullptr);
+    if (!screen.get()) return {96, 96};
+    return {GetDeviceCaps(screen.get(), LOGPIXELSX), GetDeviceCaps(screen.get(), LOGPIXELSY)};
 }
 
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
@@ -188,13 +188,14 @@ void Form1::SetVersionCaption(const std::wstring& caption) {
     HWND label = Control(form1::kLblVersion);
     if (!SetWindowTextW(label, caption.c_str())) RaiseLastError(L"SetWindowText");
     SIZE extent{0, 0};
-    HDC dc = GetDC(label);
-    if (!dc) RaiseLastError(L"GetDC");
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    BOOL measured = GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
-    if (!measured) RaiseLastError(L"GetTextExtentPoint32");
+    {
+        const orv::WindowDc dc(label);
+        if (!dc.get()) RaiseLastError(L"GetDC");
+        HGDIOBJ old = SelectObject(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        const BOOL measured = GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &extent);
+        SelectObject(dc.get(), old);
+        if (!measured) RaiseLastError(L"GetTextExtentPoint32");
+    }
     SetWindowPos(label, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -214,6 +215,7 @@ void Form1::RunUnloadStep() {
         try {
             mySession_->LogOff();
         } catch (...) {
+            // whatever stopped the logoff, the session is let go and the add-in leaves all the same
         }
     }
     mySession_.reset();

@@ -2,9 +2,13 @@
 
 #include <htmlhelp.h>
 
+#include <new>
+
 #include "error.h"
+#include "handles.h"
 #include "messages.h"
 #include "module.h"
+#include "paths.h"
 #include "report.h"
 #include "startup_note.h"
 
@@ -30,32 +34,29 @@ HtmlHelpLibrary g_htmlHelp;
 
 // The compiled help beside the add-in's library, or "" when it isn't there.
 std::wstring CompiledHelpPath() {
-    std::wstring path = orv::ModulePath(orv::ThisModule());
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return std::wstring();
-    path = path.substr(0, slash + 1) + kCompiledHelp;
+    const std::wstring library = orv::ModulePath(orv::ThisModule());
+    const std::wstring folder = orv::FolderOf(library);
+    if (folder.empty()) return std::wstring();
+    const std::wstring path = orv::PathIn(folder, kCompiledHelp);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::wstring();
     return path;
 }
 
-// HtmlHelpW of the system folder's hhctrl.ocx, loaded by its full path (never from the
+// The HtmlHelpW entry of the system folder's hhctrl.ocx, loaded by its full path (never from the
 // current folder or the search path, where another file of that name could be); null where
 // it can't be loaded.
-HtmlHelpFunction HtmlHelpW() {
+HtmlHelpFunction LoadHtmlHelp() {
     if (g_htmlHelp.htmlHelpW) return g_htmlHelp.htmlHelpW;
     wchar_t system[MAX_PATH];
     const UINT n = GetSystemDirectoryW(system, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return nullptr;
     const std::wstring path = std::wstring(system, n) + L"\\hhctrl.ocx";
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    orv::UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module) return nullptr;
-    auto entry = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void (*)()>(GetProcAddress(module, "HtmlHelpW")));
-    if (!entry) {
-        FreeLibrary(module);
-        return nullptr;
-    }
-    g_htmlHelp = {module, entry};
+    auto entry = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void (*)()>(GetProcAddress(module.get(), "HtmlHelpW")));
+    if (!entry) return nullptr;
+    g_htmlHelp = {module.release(), entry};
     return entry;
 }
 
@@ -63,7 +64,7 @@ HtmlHelpFunction HtmlHelpW() {
 // the help's full path.
 HtmlHelpFunction HtmlHelpServes(std::wstring& compiledHelp) {
     compiledHelp = CompiledHelpPath();
-    return compiledHelp.empty() ? nullptr : HtmlHelpW();
+    return compiledHelp.empty() ? nullptr : LoadHtmlHelp();
 }
 
 // Where the start-up pop-up stands: its top centre at the middle of the (hidden) window it is
@@ -97,7 +98,7 @@ void ShowStartupHelp(HWND owner) noexcept {
             htmlHelp(owner, nullptr, HH_DISPLAY_TEXT_POPUP, reinterpret_cast<DWORD_PTR>(&popup));
             return;
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return;  // no memory for the help's path: no help, as a help that fails
     }
     // The ANSI entry on purpose, as the start-up pop-up has always been asked for; the window's

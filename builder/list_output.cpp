@@ -1,15 +1,19 @@
 #include "list_output.h"
 
 #include <commdlg.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <memory>
 #include <string>
 
 #include "error.h"
+#include "handles.h"
 #include "list_text.h"
 #include "messages.h"
+#include "paths.h"
 #include "report.h"
 
 namespace orvalis {
@@ -27,11 +31,6 @@ constexpr int kTextFilesIndex = 2;
 constexpr int kClipboardTries = 5;
 constexpr DWORD kClipboardPauseMs = 50;
 
-struct GlobalFreer {
-    void operator()(HGLOBAL h) const { GlobalFree(h); }
-};
-using unique_hglobal = std::unique_ptr<void, GlobalFreer>;
-
 // Closes the clipboard this thread opened, on every way out.
 struct ClipboardOpen {
     ClipboardOpen() = default;
@@ -40,23 +39,23 @@ struct ClipboardOpen {
     ~ClipboardOpen() { CloseClipboard(); }
 };
 
-// Opens the clipboard for owner, waiting briefly while another program holds it.
+// Opens the clipboard for owner, waiting briefly while another program holds it. Where the
+// system gives no reason for a refusal, the reason is the access it was denied.
 void OpenClipboardFor(HWND owner) {
-    DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < kClipboardTries; ++attempt) {
-        if (attempt > 0) Sleep(kClipboardPauseMs);
+    for (int attempt = 1;; ++attempt) {
+        SetLastError(ERROR_ACCESS_DENIED);
         if (OpenClipboard(owner)) return;
-        error = GetLastError();
+        if (attempt == kClipboardTries) orv::RaiseLastError();
+        Sleep(kClipboardPauseMs);
     }
-    throw orv::Win32Error(error == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : error);
 }
 
 // Puts text on the clipboard as Unicode text. The memory is prepared before the clipboard is
 // touched, so running out of it leaves the clipboard as it was.
 void PutClipboardText(HWND owner, const std::wstring& text) {
     const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
-    unique_hglobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
-    if (!memory) throw orv::Win32Error(ERROR_NOT_ENOUGH_MEMORY);
+    orv::UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    if (!memory) orv::Raise(HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY));
     void* p = GlobalLock(memory.get());
     if (!p) orv::RaiseLastError();
     memcpy(p, text.c_str(), bytes);
@@ -73,18 +72,13 @@ void PutClipboardText(HWND owner, const std::wstring& text) {
 // its default character.
 std::string ToAnsi(const std::wstring& text) {
     if (text.empty()) return std::string();
-    if (text.size() > static_cast<size_t>(INT_MAX)) throw orv::Win32Error(ERROR_ARITHMETIC_OVERFLOW);
+    if (text.size() > static_cast<size_t>(INT_MAX)) orv::Raise(HRESULT_FROM_WIN32(ERROR_ARITHMETIC_OVERFLOW));
     const int chars = static_cast<int>(text.size());
     const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), chars, nullptr, 0, nullptr, nullptr);
     if (size <= 0) orv::RaiseLastError();
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), chars, &bytes[0], size, nullptr, nullptr);
     return bytes;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 // The path as the file functions take it beyond MAX_PATH characters: full, with the "\\?\"
@@ -104,17 +98,15 @@ std::wstring LongPathForm(const std::wstring& path) {
 class TempFile {
 public:
     explicit TempFile(const std::wstring& folder) {
-        const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-        for (DWORD attempt = 0; attempt < 100; ++attempt) {
-            wchar_t leaf[32];
-            wsprintfW(leaf, L"~orv%08lX.tmp", static_cast<unsigned long>(seed + attempt));
-            // Named before it is made: nothing that can fail comes after the file exists.
-            name_ = LongPathForm(folder + leaf);
-            handle_ = CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (handle_ != INVALID_HANDLE_VALUE) return;
-            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) orv::RaiseLastError();
-        }
-        throw orv::Win32Error(ERROR_FILE_EXISTS);
+        // A name no other save has, so a creation that fails has failed for a reason to report.
+        GUID unique{};
+        orv::ThrowIfFailed(CoCreateGuid(&unique), L"CoCreateGuid");
+        wchar_t leaf[40];
+        wsprintfW(leaf, L"~orv%08lX%04X%04X.tmp", static_cast<unsigned long>(unique.Data1), unique.Data2, unique.Data3);
+        // Named before it is made: nothing that can fail comes after the file exists.
+        name_ = LongPathForm(orv::PathIn(folder, leaf));
+        file_.reset(CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file_.valid()) orv::RaiseLastError();
     }
     ~TempFile() {
         Close();
@@ -123,16 +115,13 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    HANDLE handle() const { return handle_; }
+    HANDLE handle() const { return file_.get(); }
     const std::wstring& name() const { return name_; }
-    void Close() noexcept {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
+    void Close() noexcept { file_.reset(); }
     void Keep() noexcept { name_.clear(); }
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    orv::UniqueFile file_;
     std::wstring name_;
 };
 
@@ -142,7 +131,7 @@ void WriteAll(HANDLE file, const std::string& bytes) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
         DWORD written = 0;
         if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) orv::RaiseLastError();
-        if (written == 0) throw orv::Win32Error(ERROR_WRITE_FAULT);
+        if (written == 0) orv::Raise(HRESULT_FROM_WIN32(ERROR_WRITE_FAULT));
         done += written;
     }
     if (!FlushFileBuffers(file)) orv::RaiseLastError();
@@ -155,9 +144,9 @@ void ReplaceFileContents(const std::wstring& shownPath, const std::string& bytes
     // A read-only file is never replaced; the Save As dialog refuses one too.
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        throw orv::Win32Error(ERROR_ACCESS_DENIED);
+        orv::Raise(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
 
-    TempFile temp(FolderOf(path));
+    TempFile temp(orv::FolderOf(path));
     WriteAll(temp.handle(), bytes);
     temp.Close();
     if (!MoveFileExW(temp.name().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -171,11 +160,12 @@ void ShowSaveFailure(HWND owner, const std::wstring& path) noexcept {
         const orv::Error e = orv::CurrentError();
         try {
             if (!path.empty()) return ShowFailure(owner, (messages::kSaveFailedAs + path).c_str(), e);
-        } catch (...) {
+        } catch (const std::bad_alloc&) {
+            // no memory for the text with the path: the one without it
         }
         ShowFailure(owner, messages::kSaveFailed, e);
-    } catch (...) {
-        ShowCurrentFailure(owner, messages::kSaveFailed);
+    } catch (const std::bad_alloc&) {
+        ShowCurrentFailure(owner, messages::kSaveFailed);  // no memory for a copy of the failure
     }
 }
 

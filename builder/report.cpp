@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include <new>
+
 #include "form1_layout.h"
 #include "messages.h"
 
@@ -14,17 +16,12 @@ void Box(HWND owner, const wchar_t* text, UINT icon) noexcept {
 
 }  // namespace
 
-std::wstring ErrorLine(const orv::Error& e) {
-    wchar_t number[16];
-    if ((static_cast<unsigned long>(e.hr()) & 0xFFFF0000u) == 0x800A0000u) wsprintfW(number, L"%ld", e.number());
-    else wsprintfW(number, L"0x%08lX", static_cast<unsigned long>(e.hr()));
-    return messages::kErrorLine + std::wstring(number) + L": " + e.description();
-}
+std::wstring ErrorLine(const orv::Error& e) { return messages::kErrorLine + e.NumberText() + L": " + e.description(); }
 
 void ShowFailure(HWND owner, const wchar_t* what, const orv::Error& e) noexcept {
     try {
         Box(owner, (std::wstring(what) + L"\r\n\r\n" + ErrorLine(e)).c_str(), MB_ICONEXCLAMATION);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         Box(owner, what, MB_ICONEXCLAMATION);  // no memory for more than the headline
     }
 }
@@ -32,8 +29,8 @@ void ShowFailure(HWND owner, const wchar_t* what, const orv::Error& e) noexcept 
 void ShowCurrentFailure(HWND owner, const wchar_t* what) noexcept {
     try {
         ShowFailure(owner, what, orv::CurrentError());
-    } catch (...) {
-        Box(owner, what, MB_ICONEXCLAMATION);
+    } catch (const std::bad_alloc&) {
+        Box(owner, what, MB_ICONEXCLAMATION);  // no memory for a copy of the failure
     }
 }
 

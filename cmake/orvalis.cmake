@@ -17,3 +17,19 @@ function(orvalis_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${results})
 endfunction()
+
+# orvalis_define(HEADER NAME VAR): the value of "#define NAME value" in a contract header,
+# without its quotes and with the C escapes of backslashes undone. The version, the add-in's
+# identity and the texts the installer and the ribbon's document carry live in those headers
+# only; a change to the header configures the build again.
+function(orvalis_define header name var)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/contract/${header})
+  file(STRINGS ${PROJECT_SOURCE_DIR}/contract/${header} lines REGEX "^#define ${name} ")
+  if(NOT lines MATCHES "^#define ${name} (.+)$")
+    message(FATAL_ERROR "contract/${header} defines no ${name}")
+  endif()
+  string(STRIP "${CMAKE_MATCH_1}" value)
+  string(REGEX REPLACE "^\"(.*)\"$" "\\1" value "${value}")
+  string(REPLACE "\\\\" "\\" value "${value}")
+  set(${var} "${value}" PARENT_SCOPE)
+endfunction()

@@ -10,10 +10,15 @@
 
 namespace contract {
 
+// The button's caption and tip, on the toolbar and on the ribbon alike: as plain macros too, so
+// that the build writes the same texts into the ribbon's document.
+#define ORVALIS_BUTTON_CAPTION "Orvalis"
+#define ORVALIS_BUTTON_TOOLTIP "Orvalis DL Utility"
+
 // Compared whole and exactly everywhere, case and access-key ampersand included.
 inline constexpr wchar_t kStandardBar[] = L"Standard";          // bar that gets the button
-inline constexpr wchar_t kButtonCaption[] = L"Orvalis";          // the toolbar button
-inline constexpr wchar_t kButtonTooltip[] = L"Orvalis DL Utility";
+inline constexpr wchar_t kButtonCaption[] = L"" ORVALIS_BUTTON_CAPTION;  // the toolbar button
+inline constexpr wchar_t kButtonTooltip[] = L"" ORVALIS_BUTTON_TOOLTIP;
 inline constexpr wchar_t kToolsCaption[] = L"&Tools";            // menu-bar entry that gets the item
 inline constexpr wchar_t kMenuItemCaption[] = L"&Orvalis Utility";
 // The client's demand-load form: a click on either control connects the add-in in mode 0.

@@ -11,8 +11,15 @@
 
 namespace contract {
 
+// What the add-in's customUI document and the code share, as plain macros too: the build
+// writes them into the document (addin/ribbon_explorer.xml.in), so the two never differ.
 // The namespace of the customUI documents the client reads from its 2010 version on.
-inline constexpr wchar_t kCustomUINamespace[] = L"http://schemas.microsoft.com/office/2009/07/customui";
+#define ORVALIS_CUSTOMUI_NAMESPACE "http://schemas.microsoft.com/office/2009/07/customui"
+// The add-in's button, and the callback its onAction names on the connect object.
+#define ORVALIS_RIBBON_BUTTON_ID "OrvalisButton"
+#define ORVALIS_RIBBON_BUTTON_CALLBACK "OnOrvalisButton"
+
+inline constexpr wchar_t kCustomUINamespace[] = L"" ORVALIS_CUSTOMUI_NAMESPACE;
 // The ribbon of the main window (the explorer). The inspectors have ribbons of their own
 // ("Microsoft.Outlook.Mail.Read", "Microsoft.Outlook.Mail.Compose", ...).
 inline constexpr wchar_t kExplorerRibbonId[] = L"Microsoft.Outlook.Explorer";

@@ -43,8 +43,7 @@ shown=${1:-samples/scenario.json}
 scenario=$(realpath "$shown")
 cd "$ORVALIS_ROOT"
 
-echo "Building..."
-bash scripts/build.sh >/dev/null
+bash scripts/build.sh --stages
 if [ "$arch" = x86 ] && ! why=$(bash scripts/x86-code.sh probe); then
   echo "The 32-bit demo can't run here: $why. bash scripts/demo.sh --arch x64 runs the 64-bit one." >&2
   exit 1
@@ -64,6 +63,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 export ORVALIS_SIM_SCENARIO=$(winpath "$scenario")
 export ORVALIS_HOST_STATE=$(winpath "$out/host-state.json")
 
+echo "Making the Wine prefix, with the stand-ins and the add-in registered..."
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   set -e
   bash scripts/prepare-prefix.sh >/dev/null

@@ -16,7 +16,9 @@ packages=(cmake ninja-build g++ g++-mingw-w64-i686 mingw-w64-tools libwine-dev
           wine wine32:i386 xvfb xauth x11-apps imagemagick googletest libgtest-dev
           nlohmann-json3-dev binutils-mingw-w64-i686 python3 wixl msitools
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 clang libfuzzer-14-dev
-          fp-utils-3.2.2)
+          libclang-rt-14-dev fp-utils-3.2.2 fonts-wine)
+# libclang-rt-14-dev: the fuzzers' and sanitizers' runtimes, which clang alone doesn't bring.
+# fonts-wine: the fonts Wine's prefixes draw with, Marlett (the title bar's buttons) among them.
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -28,6 +30,8 @@ for p in "${packages[@]}"; do
   installed "$p" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  # One line for a person waiting (the demo's stages); the install itself says nothing more.
+  [ "${ORVALIS_INSTALL_STAGES:-no}" = yes ] && echo "Installing ${#missing[@]} packages..."
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi

@@ -186,7 +186,7 @@ BROKEN_PROJECTS = [
 
 def check_build_refuses(tools, source, scratch):
     cases = []
-    build = os.path.join(source, "build_chm.py")
+    build = tools.build_tool
     for name, changed, text, replacement, said in BROKEN_PROJECTS:
         f = []
         project = os.path.join(scratch, name, "source")
@@ -218,6 +218,7 @@ def main():
     p.add_argument("--chmcmd", required=True)
     p.add_argument("--chm", required=True)
     p.add_argument("--source", required=True)
+    p.add_argument("--build-tool", required=True)
     p.add_argument("--xml", required=True)
     a = p.parse_args()
     with tempfile.TemporaryDirectory() as scratch:

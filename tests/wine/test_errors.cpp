@@ -60,7 +60,7 @@ TEST(Errors, EveryExceptionBecomesTheOneErrorTypeAndCrossesTheBoundaryAsItsResul
     } rows[] = {
         {"ours", [] { throw orv::Error(static_cast<HRESULT>(0x80040113), L"Cancelled."); }, static_cast<HRESULT>(0x80040113),
          L"Cancelled."},
-        {"a run-time error", [] { orv::RaiseRuntime(orv::kSubscriptOutOfRange); }, orv::RuntimeError(9), L"Subscript out of range"},
+        {"a run-time error", [] { orv::Raise(orv::RuntimeError(orv::kSubscriptOutOfRange)); }, orv::RuntimeError(9), L"Subscript out of range"},
         {"out of memory", [] { throw std::bad_alloc(); }, E_OUTOFMEMORY, outOfMemory},
         {"a standard library failure", [] { throw std::length_error("too long"); }, E_UNEXPECTED, L"Unexpected failure"},
         {"anything else", [] { throw 42; }, E_UNEXPECTED, L"Unexpected failure"},

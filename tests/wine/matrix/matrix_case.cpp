@@ -31,6 +31,7 @@
 
 #include "clipboard_files.h"
 #include "error.h"
+#include "host_contract.h"
 #include "save_as_driver.h"
 #include "sim_client.h"
 #include "utf8.h"
@@ -41,7 +42,7 @@
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"OrvalisForm1";
-constexpr wchar_t kAddInProgId[] = L"ORVALISutility.Addin";
+constexpr const wchar_t* kAddInProgId = contract::kProgId;
 
 std::wstring Env(const wchar_t* name) {
     wchar_t buf[2048];

@@ -1,11 +1,12 @@
-#include "custom_ui.h"
+#include "ribbon_document.h"
 
 #include <string>
 
+#include "Global.h"
 #include "error.h"
+#include "form1.h"
 #include "module.h"
 #include "resource.h"
-#include "ribbon.h"
 
 namespace orvalis {
 
@@ -29,12 +30,20 @@ std::wstring ExplorerDocument() {
 
 }  // namespace
 
+DISPID RibbonCallbackId(const wchar_t* name) noexcept {
+    if (name && CompareStringOrdinal(name, -1, kRibbonButtonCallback, -1, TRUE) == CSTR_EQUAL) return kRibbonButtonCallbackId;
+    return DISPID_UNKNOWN;
+}
+
 orv::Bstr CustomUIFor(const wchar_t* ribbonId) {
     if (ribbonId && lstrcmpW(ribbonId, contract::kExplorerRibbonId) == 0) return orv::Bstr(ExplorerDocument());
     return orv::Bstr(L"");
 }
 
-HRESULT CheckRibbonCallbackArgs(WORD flags, const DISPPARAMS* params, UINT* argErr) noexcept {
+namespace {
+
+// A method call with exactly one positional argument, an object (the IRibbonControl).
+HRESULT CheckControlArgument(WORD flags, const DISPPARAMS* params, UINT* argErr) noexcept {
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
     if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
@@ -46,6 +55,19 @@ HRESULT CheckRibbonCallbackArgs(WORD flags, const DISPPARAMS* params, UINT* argE
     if (object) return S_OK;
     if (argErr) *argErr = 0;
     return DISP_E_TYPEMISMATCH;
+}
+
+}  // namespace
+
+HRESULT InvokeRibbonCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                             UINT* argErr) noexcept {
+    if (id != kRibbonButtonCallbackId) return DISP_E_MEMBERNOTFOUND;
+    const HRESULT hr = CheckControlArgument(flags, params, argErr);
+    if (FAILED(hr)) return hr;
+    if (result) VariantInit(result);
+    // Loaded (with the address book) at the first click and after every close; brought to the
+    // front while it is shown. A load that fails has told the user in its box already.
+    return orv::GuardInvoke([] { Global::TheForm1().Show(Global::hostApp()); }, excep);
 }
 
 }  // namespace orvalis
