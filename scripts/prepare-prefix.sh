@@ -13,6 +13,11 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 "$ORVALIS_WINE" wineboot.exe -i >/dev/null 2>&1
 wineserver -w || true
 wineserver -p
+# The title bar's buttons are drawn in Marlett. Debian ships it with fonts-wine, in Wine's data
+# folder, which this Wine doesn't read its fonts from: the prefix's own fonts folder does.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+fi
 for dll in "$bin"/sim/*.dll; do
   "$ORVALIS_WINE" regsvr32.exe /s "$dll"
 done
