@@ -40,10 +40,6 @@ constexpr wchar_t kSysKindKey[] = L"win32";
 
 using orv::RegKey;
 
-void ThrowIfRegistryFailed(LONG result) {
-    if (result != ERROR_SUCCESS) orv::Raise(HRESULT_FROM_WIN32(static_cast<DWORD>(result)));
-}
-
 // Runs one step of the registration. Whatever fails in it is reported as that step's result,
 // the code regsvr32 reads, with the step's own reason kept as the description.
 template <class F>
@@ -73,21 +69,21 @@ LONG CreateClassesKey(Scope scope, RegKey* key) {
 bool OpenExistingClasses(Scope scope, REGSAM access, RegKey* key) {
     const LONG r = RegOpenKeyExW(ScopeHive(scope), kClasses, 0, access, key->put());
     if (r == ERROR_FILE_NOT_FOUND) return false;
-    ThrowIfRegistryFailed(r);
+    orv::ThrowIfWin32Failed(r);
     return true;
 }
 
 void SetString(HKEY root, const std::wstring& subKey, const wchar_t* name, const std::wstring& value) {
     RegKey k;
-    ThrowIfRegistryFailed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
-    ThrowIfRegistryFailed(RegSetValueExW(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    orv::ThrowIfWin32Failed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
+    orv::ThrowIfWin32Failed(RegSetValueExW(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
 }
 
 void SetDword(HKEY root, const std::wstring& subKey, const wchar_t* name, DWORD value) {
     RegKey k;
-    ThrowIfRegistryFailed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
-    ThrowIfRegistryFailed(RegSetValueExW(k.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value));
+    orv::ThrowIfWin32Failed(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(), nullptr));
+    orv::ThrowIfWin32Failed(RegSetValueExW(k.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value));
 }
 
 bool ReadString(HKEY root, const std::wstring& subKey, std::wstring* value) {
@@ -113,7 +109,7 @@ void DeleteTree(HKEY root, const std::wstring& subKey) {
         r = RegDeleteKeyW(root, subKey.c_str());
         if (r == ERROR_FILE_NOT_FOUND) r = ERROR_SUCCESS;
     }
-    ThrowIfRegistryFailed(r);
+    orv::ThrowIfWin32Failed(r);
 }
 
 // Type-library calls for the user scope see HKCU\Software\Classes as the classes root, the
@@ -207,7 +203,7 @@ void RegisterTypeLibraries(const std::wstring& path, Scope scope) {
 
 void RegisterClassAndProgId(const std::wstring& path, Scope scope) {
     RegKey classes;
-    ThrowIfRegistryFailed(CreateClassesKey(scope, &classes));
+    orv::ThrowIfWin32Failed(CreateClassesKey(scope, &classes));
     HKEY root = classes.get();
     const std::wstring clsid = GuidText(CLSID_Addin);
     const std::wstring key = L"CLSID\\" + clsid;

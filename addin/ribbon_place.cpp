@@ -16,10 +16,12 @@ namespace {
 
 class RibbonPlace final : public HostPlace {
 public:
-    // The client's application and nothing else: start-up must stay quick, and the ribbon's
-    // controls come from the document the client asks for.
+    // The client's application and the list's options, nothing else: start-up must stay quick,
+    // and the ribbon's controls come from the document the client asks for.
     void Connect(IDispatch* application, ext_ConnectMode) override {
         Global::SetHostApp(orv::QueryAs<IDispatch>(application, contract::IID__Application).Get());
+        // Two values of the user's own key: the controls ask for them before start-up ends.
+        Global::TheForm1().OfferOptions();
     }
 
     // The add-in stays connected after start-up and when the window closes: its button goes

@@ -78,6 +78,12 @@ void RaiseLastError(const wchar_t* what) {
     Raise(hr, After(what, DefaultDescription(hr)));
 }
 
+void ThrowIfWin32Failed(LONG code, const wchar_t* what) {
+    if (code == ERROR_SUCCESS) return;
+    const HRESULT hr = HRESULT_FROM_WIN32(static_cast<DWORD>(code));
+    Raise(hr, After(what, DefaultDescription(hr)));
+}
+
 void ThrowIfFailed(HRESULT hr, const wchar_t* what) {
     if (SUCCEEDED(hr)) return;
     std::wstring description;

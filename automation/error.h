@@ -43,6 +43,9 @@ private:
 // the callee's IErrorInfo where it left one, and after what failed when that is given
 // ("what: text").
 void ThrowIfFailed(HRESULT hr, const wchar_t* what = nullptr);
+// The same for a function that returns its Win32 error code (the registry's): a line that
+// passes on ERROR_SUCCESS.
+void ThrowIfWin32Failed(LONG code, const wchar_t* what = nullptr);
 // The one way to raise a failed Win32 function: the thread's last error, after what failed when
 // that is given ("what: text"). A last error of 0 (a function that failed without saying why)
 // is raised as ERROR_INVALID_FUNCTION: a failure is never passed on as success.

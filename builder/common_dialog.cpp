@@ -47,6 +47,7 @@ std::wstring DialogFilter(const std::wstring& filter) {
 // ends the dialog, and ShowSave reports it as too long instead.
 struct SaveAsGuard {
     WNDPROC dialogProc = nullptr;
+    size_t extension = 0;  // what the dialog may still add: a point and the default extension
     bool tooLong = false;
 };
 constexpr wchar_t kGuardProperty[] = L"OrvalisSaveAsGuard";
@@ -57,19 +58,19 @@ std::wstring DialogText(HWND dialog, UINT message) {
     return text.data();
 }
 
-bool PathTooLong(HWND dialog) {
+bool PathTooLong(HWND dialog, size_t extension) {
     const std::wstring folder = DialogText(dialog, CDM_GETFOLDERPATH);
     const std::wstring typed = DialogText(dialog, CDM_GETSPEC);
     const bool absolute = typed.size() >= 2 && (typed[1] == L':' || (typed[0] == L'\\' && typed[1] == L'\\'));
     const size_t length = absolute ? typed.size() : typed[0] == L'\\' ? 2 + typed.size() : folder.size() + 1 + typed.size();
     // A folder as long as the buffer may already be cut short.
-    return folder.size() >= MAX_PATH - 1 || length >= MAX_PATH;
+    return folder.size() >= MAX_PATH - 1 || length + extension >= MAX_PATH;
 }
 
 LRESULT CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
     auto* guard = static_cast<SaveAsGuard*>(GetPropW(dialog, kGuardProperty));
     if (!guard) return DefDlgProcW(dialog, message, wp, lp);
-    if (message == WM_COMMAND && LOWORD(wp) == IDOK && PathTooLong(dialog)) {
+    if (message == WM_COMMAND && LOWORD(wp) == IDOK && PathTooLong(dialog, guard->extension)) {
         guard->tooLong = true;
         return CallWindowProcW(guard->dialogProc, dialog, WM_COMMAND, IDCANCEL, 0);
     }
@@ -106,8 +107,10 @@ void CommonDialog::ShowSave() {
     ofn.nFilterIndex = FilterIndex < 0 ? 0 : static_cast<DWORD>(FilterIndex);
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kFileBufferChars;
+    ofn.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
     // The hook only watches OK; with it the dialog must be asked for its explorer look.
     SaveAsGuard guard;
+    guard.extension = DefaultExt.empty() ? 0 : DefaultExt.size() + 1;
     ofn.Flags = static_cast<DWORD>(Flags) | OFN_EXPLORER | OFN_ENABLEHOOK;
     ofn.lpfnHook = &SaveAsHook;
     ofn.lCustData = reinterpret_cast<LPARAM>(&guard);

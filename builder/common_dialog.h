@@ -24,6 +24,7 @@ public:
     std::wstring Filter;         // "description|pattern|description|pattern..."
     int FilterIndex = 0;         // 1-based; updated to the user's choice after ShowSave
     std::wstring FileName;       // shown in the dialog; the confirmed full path after ShowSave
+    std::wstring DefaultExt;     // added to a name typed without an extension ("csv"); none when empty
     std::wstring HelpFile;
     int16_t HelpCommand = 0;
     WinHelpFunction winHelp = &WinHelpW;

@@ -116,6 +116,13 @@ void Form1::Unload() {
     unloading_ = false;
 }
 
+void Form1::OfferOptions() { options_ = orvalis::ReadListOptions(); }
+
+orvalis::ListOptions& Form1::OfferedOptions() {
+    if (!options_) OfferOptions();
+    return *options_;
+}
+
 void Form1::UnloadAndForget() {
     struct Forget {
         orvalis::ListBuilder& builder;
@@ -281,8 +288,12 @@ void Form1::OnCommand(int id) noexcept {
         std::shared_ptr<orvalis::CommonDialog> commonDialog1 = commonDialog1_;  // held for the handler
         switch (id) {
             case form1::kCmdAdd: CreateList(); break;
-            case form1::kCmdClipboard: orvalis::CopyToClipboard(hwnd_, builder_.table()); break;
-            case form1::kCmdSave: if (commonDialog1) orvalis::SaveList(hwnd_, builder_.table(), *commonDialog1); break;
+            case form1::kCmdClipboard:
+                orvalis::CopyToClipboard(hwnd_, builder_.table(), options_ ? options_->format : orvalis::ListFormat::AddressName);
+                break;
+            case form1::kCmdSave:
+                if (commonDialog1) orvalis::SaveList(hwnd_, builder_.table(), *commonDialog1, options_ ? &*options_ : nullptr);
+                break;
             case form1::kCmdHelp: if (commonDialog1) orvalis::ShowHelpFile(hwnd_, *commonDialog1); break;
             default: break;
         }

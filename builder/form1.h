@@ -8,12 +8,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "address_book.h"
 #include "common_dialog.h"
 #include "create_list.h"
 #include "error.h"
+#include "list_options.h"
 
 namespace orvtest {
 class Seam;
@@ -43,6 +45,15 @@ public:
     // Unload, then lets go of the last selection too: nothing of the mail client's or the
     // address book's stays held by the window object.
     void UnloadAndForget();
+
+    // The list's options (list_options.h), where the client offers them (its ribbon): as the
+    // user left them, read again at each offer. From then on they decide how "Create List"
+    // treats lists in lists and in which form the list is copied and saved. Until they are
+    // offered, and on clients without a ribbon, the list is built and written as it always was.
+    void OfferOptions();
+    // The offered options, offered first where they aren't yet; the ribbon's controls show and
+    // change them.
+    orvalis::ListOptions& OfferedOptions();
 
     // BuilderView: what "Create List" does to the window.
     void AddLine(const std::wstring& line) override;
@@ -85,6 +96,7 @@ private:
     // installed. A run of "Create List" holds it too, for as long as it runs.
     std::shared_ptr<orvalis::AddressBook> mySession_;
     orvalis::ListBuilder builder_;
+    std::optional<orvalis::ListOptions> options_;
     // CommonDialog1 lives as long as the loaded window, and as long as a handler still uses it:
     // the host may unload the window while its Save As dialog is open.
     std::shared_ptr<orvalis::CommonDialog> commonDialog1_;

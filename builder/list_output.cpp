@@ -11,6 +11,7 @@
 
 #include "error.h"
 #include "handles.h"
+#include "list_formats.h"
 #include "list_text.h"
 #include "messages.h"
 #include "paths.h"
@@ -25,6 +26,9 @@ namespace {
 constexpr long kSaveFlags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_NOREADONLYRETURN;
 constexpr wchar_t kSaveFilter[] = L"All Files (*.*)|*.*|Text Files (*.txt)|*.txt";
 constexpr int kTextFilesIndex = 2;
+// Where the client offers the list's formats: the chosen one's file type first.
+constexpr wchar_t kTextFirstFilter[] = L"Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
+constexpr wchar_t kCsvFilter[] = L"CSV Files (*.csv)|*.csv|All Files (*.*)|*.*";
 
 // Another program may hold the clipboard for a moment (a clipboard viewer reading it):
 // try a few times over about 200 ms before giving up.
@@ -79,6 +83,31 @@ std::string ToAnsi(const std::wstring& text) {
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), chars, &bytes[0], size, nullptr, nullptr);
     return bytes;
+}
+
+// How many of the text's lines the ANSI bytes don't give back as they were: a character the
+// code page lacks became "?" or a look-alike. Line breaks are ASCII, which every code page
+// keeps, so the lines of the two stand side by side.
+int LinesChangedBy(const std::wstring& text, const std::string& bytes) {
+    if (bytes.empty()) return 0;
+    const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (chars <= 0) orv::RaiseLastError();
+    std::wstring back(static_cast<size_t>(chars), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), back.data(), chars);
+    int changed = 0;
+    size_t a = 0, b = 0;
+    while (a < text.size() && b < back.size()) {
+        const size_t endA = text.find(L"\r\n", a), endB = back.find(L"\r\n", b);
+        if (text.compare(a, endA - a, back, b, endB - b) != 0) ++changed;
+        if (endA == std::wstring::npos || endB == std::wstring::npos) break;
+        a = endA + 2;
+        b = endB + 2;
+    }
+    return changed;
+}
+
+std::wstring DescribeLostCharacters(int lines) {
+    return std::to_wstring(lines) + (lines == 1 ? messages::kLineLost : messages::kLinesLost) + messages::kKeptByOtherFormats;
 }
 
 // The path as the file functions take it beyond MAX_PATH characters: full, with the "\\?\"
@@ -171,18 +200,29 @@ void ShowSaveFailure(HWND owner, const std::wstring& path) noexcept {
 
 }  // namespace
 
-void CopyToClipboard(HWND owner, const MemberTable& table) {
+void CopyToClipboard(HWND owner, const MemberTable& table, ListFormat format) {
     try {
         if (table.memberCount() == 0) return;
-        PutClipboardText(owner, BuildListText(table));
+        PutClipboardText(owner, BuildListText(table, format));
     } catch (...) {
         ShowCurrentFailure(owner, messages::kClipboardFailed);
     }
 }
 
-bool WriteListFile(HWND owner, const std::wstring& path, const MemberTable& table) {
+bool WriteListFile(HWND owner, const std::wstring& path, const MemberTable& table, ListFormat format, bool tellLoss) {
     try {
-        ReplaceFileContents(path, ToAnsi(BuildListText(table)));
+        const std::wstring text = BuildListText(table, format);
+        int lossy = 0;
+        if (format == ListFormat::AddressName) {
+            const std::string bytes = ToAnsi(text);
+            if (tellLoss) lossy = LinesChangedBy(text, bytes);
+            ReplaceFileContents(path, bytes);
+        } else {
+            // The list server takes UTF-8 as it is; spreadsheet programs read a CSV file as
+            // UTF-8 only after its byte-order mark.
+            ReplaceFileContents(path, ToUtf8(text, format == ListFormat::Csv));
+        }
+        if (lossy > 0) ShowNotice(owner, DescribeLostCharacters(lossy));
         return true;
     } catch (...) {
         ShowSaveFailure(owner, path);
@@ -190,20 +230,30 @@ bool WriteListFile(HWND owner, const std::wstring& path, const MemberTable& tabl
     }
 }
 
-void SaveList(HWND owner, const MemberTable& table, CommonDialog& dlg) {
+void SaveList(HWND owner, const MemberTable& table, CommonDialog& dlg, const ListOptions* offered) {
     try {
         if (table.memberCount() == 0) return;
         dlg.CancelError = true;
         dlg.Flags = kSaveFlags;
-        dlg.Filter = kSaveFilter;
-        dlg.FilterIndex = kTextFilesIndex;
+        if (offered) {
+            // The chosen format's own file type first, and its extension for a name typed without one.
+            const bool csv = offered->format == ListFormat::Csv;
+            dlg.Filter = csv ? kCsvFilter : kTextFirstFilter;
+            dlg.FilterIndex = 1;
+            dlg.DefaultExt = csv ? L"csv" : L"txt";
+        } else {
+            dlg.Filter = kSaveFilter;
+            dlg.FilterIndex = kTextFilesIndex;
+            dlg.DefaultExt.clear();
+        }
         try {
             dlg.ShowSave();
         } catch (const orv::Error& e) {
             if (e.hr() == kCancelError) return;  // the user changed their mind: nothing to say
             throw;
         }
-        WriteListFile(owner, dlg.FileName, table);
+        const ListFormat format = offered ? offered->format : ListFormat::AddressName;
+        WriteListFile(owner, dlg.FileName, table, format, offered != nullptr);
     } catch (...) {
         ShowCurrentFailure(owner, messages::kSaveFailed);
     }

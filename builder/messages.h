@@ -30,4 +30,12 @@ inline constexpr wchar_t kHas[] = L" has";
 inline constexpr wchar_t kHave[] = L" have";
 inline constexpr wchar_t kNoAddress[] = L" no e-mail address.";
 
+// After a list saved in the ANSI code page lost characters: "<n> lines of the list" and then
+// the rest.
+inline constexpr wchar_t kLineLost[] = L" line of the list lost characters";
+inline constexpr wchar_t kLinesLost[] = L" lines of the list lost characters";
+inline constexpr wchar_t kKeptByOtherFormats[] =
+    L" that this computer's code page for text files doesn't hold: each was saved as \"?\" or a similar letter. "
+    L"The formats \"Name <address>\" and CSV keep every character.";
+
 }  // namespace messages

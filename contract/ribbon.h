@@ -18,6 +18,18 @@ namespace contract {
 // The add-in's button, and the callback its onAction names on the connect object.
 #define ORVALIS_RIBBON_BUTTON_ID "OrvalisButton"
 #define ORVALIS_RIBBON_BUTTON_CALLBACK "OnOrvalisButton"
+// Its two options beside it: the checkBox "Lists in lists" with its getPressed and onAction,
+// and the dropDown "Format" with its getSelectedItemIndex and onAction and one item per form
+// of the list.
+#define ORVALIS_RIBBON_NESTED_ID "OrvalisExpandNested"
+#define ORVALIS_RIBBON_NESTED_PRESSED_CALLBACK "GetOrvalisExpandNested"
+#define ORVALIS_RIBBON_NESTED_ACTION_CALLBACK "OnOrvalisExpandNested"
+#define ORVALIS_RIBBON_FORMAT_ID "OrvalisListFormat"
+#define ORVALIS_RIBBON_FORMAT_INDEX_CALLBACK "GetOrvalisListFormat"
+#define ORVALIS_RIBBON_FORMAT_ACTION_CALLBACK "OnOrvalisListFormat"
+#define ORVALIS_RIBBON_FORMAT_ADDRESS_NAME "FormatAddressName"
+#define ORVALIS_RIBBON_FORMAT_MAILMAN "FormatMailman"
+#define ORVALIS_RIBBON_FORMAT_CSV "FormatCsv"
 
 inline constexpr wchar_t kCustomUINamespace[] = L"" ORVALIS_CUSTOMUI_NAMESPACE;
 // The ribbon of the main window (the explorer). The inspectors have ribbons of their own
