@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "bstr.h"
-#include "clipboard_files.h"
 #include "dispatch.h"
 #include "ribbon.h"
 #include "sim_client.h"
@@ -360,92 +359,6 @@ TEST_F(HostRibbonControls, TheRibbonUITakesFaultRulesAndReportsThemThroughTheVta
     EXPECT_EQ(E_UNEXPECTED, orvtest::FailureOf([&] { orv::Call(ribbonUI_.Get(), L"Invalidate"); }));
     ui.Reset();
     simclient::HostShutdown();
-}
-
-// What the host accepts of checkBoxes, dropDowns and items, and why it refuses the rest.
-TEST_F(HostRibbonControls, ItsElementsAreCheckedAgainstTheSchema) {
-    const std::wstring ns = L"xmlns=\"http://schemas.microsoft.com/office/2009/07/customui\"";
-    auto inGroup = [&](const std::wstring& controls) {
-        return L"<customUI " + ns + L"><ribbon><tabs><tab idMso=\"TabMail\"><group id=\"G\">" + controls +
-               L"</group></tab></tabs></ribbon></customUI>";
-    };
-    struct Row {
-        const char* label;
-        std::wstring document;
-        std::wstring outcome;  // after "Host: the ribbon of AddIn[...] for "Microsoft.Outlook.Explorer""
-    } rows[] = {
-        {"every attribute of the schema's", inGroup(L"<checkBox id=\"C\" label=\"c\" enabled=\"1\" visible=\"true\" keytip=\"K\" "
-                                                    L"screentip=\"s\" supertip=\"t\" description=\"d\" tag=\"x\" getPressed=\"P\" "
-                                                    L"onAction=\"A\"/><dropDown id=\"D\" getLabel=\"L\" imageMso=\"Help\" "
-                                                    L"showLabel=\"0\" showImage=\"false\" showItemLabel=\"true\" showItemImage=\"0\" "
-                                                    L"sizeString=\"WWWW\" getItemCount=\"N\" getSelectedItemID=\"S\" onAction=\"A\">"
-                                                    L"<item id=\"I\" label=\"i\" imageMso=\"Help\" screentip=\"s\" supertip=\"t\"/>"
-                                                    L"</dropDown>"),
-         L": 1 tab, 1 group, 0 buttons, 1 checkBox, 1 dropDown (C, D)"},
-        {"a checkBox outside a group", L"<customUI " + ns + L"><ribbon><tabs><tab idMso=\"TabMail\"><checkBox id=\"C\"/></tab></tabs></ribbon></customUI>",
-         L" is refused: line 1, column 108: <checkBox> cannot stand in <tab>"},
-        {"an item outside a dropDown", inGroup(L"<item id=\"I\"/>"), L" is refused: line 1, column 122: <item> cannot stand in <group>"},
-        {"an item without an id", inGroup(L"<dropDown id=\"D\"><item label=\"i\"/></dropDown>"),
-         L" is refused: line 1, column 139: <item> needs an id"},
-        {"an item after the dropDown's buttons", inGroup(L"<dropDown id=\"D\"><button id=\"B\"/><item id=\"I\"/></dropDown>"),
-         L" is refused: line 1, column 155: <item> cannot follow a <button> in <dropDown>"},
-        {"an item id used twice", inGroup(L"<dropDown id=\"D\"><item id=\"D\"/></dropDown>"),
-         L" is refused: line 1, column 139: the id \"D\" is given twice"},
-        {"a size on a checkBox", inGroup(L"<checkBox id=\"C\" size=\"large\"/>"),
-         L" is refused: line 1, column 122: <checkBox> has no attribute size"},
-        {"a Boolean that isn't one", inGroup(L"<dropDown id=\"D\" showItemLabel=\"yes\"/>"),
-         L" is refused: line 1, column 122: <dropDown> showItemLabel: \"yes\" is not true or false"},
-        {"an empty getPressed", inGroup(L"<checkBox id=\"C\" getPressed=\"\"/>"),
-         L" is refused: line 1, column 122: <checkBox> getPressed: the value is empty"},
-        {"text in an item", inGroup(L"<dropDown id=\"D\"><item id=\"I\">CSV</item></dropDown>"),
-         L" is refused: line 1, column 154: <item> holds text"},
-        {"a checkBox without an id", inGroup(L"<checkBox label=\"C\"/>"),
-         L" is refused: line 1, column 122: <checkBox> needs exactly one of id, idMso and idQ"},
-    };
-    for (const Row& r : rows) {
-        Connect(r.document);
-        const std::wstring line = L"Host: the ribbon of " + kAddIn + L" for \"Microsoft.Outlook.Explorer\"" + r.outcome + L"\n";
-        EXPECT_TRUE(Contains(simclient::Log(), line)) << r.label << "\n" << simclient::Log();
-        EXPECT_EQ(r.outcome.rfind(L": 1 tab", 0) == 0 ? 2u : 0u, simclient::HostRibbonControls().size()) << r.label;
-        simclient::HostShutdown();
-        addIn_.Reset();
-    }
-}
-
-// OrvalisHost.exe: ribbon-select takes the dropDown and the item (an id, or an index from 0),
-// on the command line and in a script.
-TEST_F(HostRibbonControls, HostProgramChoosesDropDownItems) {
-    std::wstring dir = orvtest::ScratchDir(L"host_ribbon_controls");
-    std::wstring log = dir + L"\\log.txt", scenario = dir + L"\\scenario.json", script = dir + L"\\steps.txt";
-    orvtest::WriteBytes(scenario, R"({"outlook":{"version":"16.0.0.0"},"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins"}})");
-    orvtest::WriteBytes(script, "startup\nribbon-select  Format   2\nshutdown\n");
-    SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", log.c_str());
-    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", scenario.c_str());
-    std::wstring exe = L"\"" + orvtest::BuildPath(L"sim\\host\\OrvalisHost.exe") + L"\" ";
-    struct Row {
-        const char* label;
-        std::wstring args;
-        DWORD exitCode;
-        const char* output;  // its start
-        const wchar_t* logged;
-    } rows[] = {
-        {"by id", L"startup ribbon-select Format Csv", 1,
-         "startup: ok\nribbon-select Format Csv: failed 0x80070057 No ribbon control has the id \"Format\"\n",
-         L"Host.Startup()\nHost.RibbonSelect(\"Format\", \"Csv\")\n"},
-        {"by index, in a script", L"script \"" + script + L"\"", 1,
-         "startup: ok\nribbon-select Format 2: failed 0x80070057 No ribbon control has the id \"Format\"\n",
-         L"Host.Startup()\nHost.RibbonSelect(\"Format\", 2)\n"},
-        {"without the item", L"startup ribbon-select Format", 2, "ribbon-select needs two arguments\n", L""},
-    };
-    for (const Row& r : rows) {
-        DeleteFileW(log.c_str());
-        std::string output;
-        EXPECT_EQ(r.exitCode, orvtest::RunProcess(exe + r.args, output, 60000)) << r.label;
-        EXPECT_EQ(0u, output.rfind(r.output, 0)) << r.label << "\n" << output;
-        EXPECT_EQ(r.logged, orvtest::FileText(log)) << r.label;
-    }
-    SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", nullptr);
-    SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", nullptr);
 }
 
 }  // namespace

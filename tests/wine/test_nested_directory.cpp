@@ -54,18 +54,23 @@ struct Book {
     std::function<Ptr(const Ptr&)> members;
 };
 
+// The address entries behind a dialog's recipients, in their order.
+std::vector<Ptr> EntriesOf(const Ptr& recipients) {
+    std::vector<Ptr> out;
+    orv::ForEach(recipients.Get(), [&](const Variant& r) {
+        out.push_back(orv::GetObj(orv::AsObject(r).Get(), L"AddressEntry"));
+        return true;
+    });
+    return out;
+}
+
 Book Cdo(Ptr& session) {
     return Book{
         "CDO",
         [&session] {
             session = orv::QueryAs<IDispatch>(orv::CreateObject(L"MAPI.Session").Get(), contract::IID_CdoSession);
             Call(session.Get(), L"Logon");
-            std::vector<Ptr> out;
-            orv::ForEach(orv::GetObj(session.Get(), L"AddressBook").Get(), [&](const Variant& r) {
-                out.push_back(orv::GetObj(orv::AsObject(r).Get(), L"AddressEntry"));
-                return true;
-            });
-            return out;
+            return EntriesOf(orv::GetObj(session.Get(), L"AddressBook"));
         },
         [](const Ptr& e) { return orv::GetString(e.Get(), L"ID"); },
         [](const Ptr& e) { return orv::ToLong(Call(e.Get(), L"DisplayType")) % 4 == 1; },  // 1 or 5
@@ -80,12 +85,7 @@ Book Client() {
             Ptr app = orv::QueryAs<IDispatch>(orv::CreateObject(L"Outlook.Application").Get(), IID_IDispatch);
             Ptr dialog = orv::GetObj(orv::GetObj(app.Get(), L"GetNamespace", {L"MAPI"}).Get(), L"GetSelectNamesDialog");
             Call(dialog.Get(), L"Display");
-            std::vector<Ptr> out;
-            orv::ForEach(orv::GetObj(dialog.Get(), L"Recipients").Get(), [&](const Variant& r) {
-                out.push_back(orv::GetObj(orv::AsObject(r).Get(), L"AddressEntry"));
-                return true;
-            });
-            return out;
+            return EntriesOf(orv::GetObj(dialog.Get(), L"Recipients"));
         },
         [](const Ptr& e) { return orv::GetString(e.Get(), L"ID"); },
         [](const Ptr& e) {
