@@ -55,3 +55,20 @@ struct IRibbonControl : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Tag(BSTR* Tag) = 0;
 };
 __CRT_UUID_DECL(IRibbonControl, 0x000C0395, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
+
+// {000C03A7-0000-0000-C000-000000000046}: what the add-in's onLoad callback gets. A control's
+// callbacks are asked once and their answers kept; through this object the add-in says that
+// some are out of date, and the client asks them again when it next shows the control.
+struct IRibbonUI : public IDispatch {
+    // DISPID 1: every control of the add-in's document.
+    virtual HRESULT STDMETHODCALLTYPE Invalidate() = 0;
+    // DISPID 2: the control with that id in the add-in's document.
+    virtual HRESULT STDMETHODCALLTYPE InvalidateControl(BSTR ControlID) = 0;
+    // DISPID 3: a built-in control (idMso).
+    virtual HRESULT STDMETHODCALLTYPE InvalidateControlMso(BSTR ControlID) = 0;
+    // DISPIDs 4 to 6: brings a tab of the document, a built-in tab, or a tab by qualified id to the front.
+    virtual HRESULT STDMETHODCALLTYPE ActivateTab(BSTR ControlID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ActivateTabMso(BSTR ControlID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ActivateTabQ(BSTR ControlID, BSTR Namespace) = 0;
+};
+__CRT_UUID_DECL(IRibbonUI, 0x000C03A7, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)

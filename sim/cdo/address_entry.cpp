@@ -1,23 +1,10 @@
 // AddressEntry, AddressEntries (a list's members), Fields and Field.
-#include <cstdio>
-
 #include "objects.h"
 #include "sim_state.h"
 
 namespace sim::cdo {
 
 namespace {
-
-// The entry identifier as the library hands it out: a hex string.
-std::wstring EntryIdText(const std::wstring& id) {
-    std::wstring text = L"00000000";
-    for (unsigned char c : Narrow(id)) {
-        wchar_t hex[3];
-        swprintf(hex, 3, L"%02X", c);
-        text += hex;
-    }
-    return text;
-}
 
 class FieldObject : public Object {
 public:
@@ -101,10 +88,11 @@ public:
         Value(L"Address", [this] { return entry_->Answer(L"Address", Variant::Str(entry_->address)); });
         Value(L"Type", [this] { return entry_->Answer(L"Type", Variant::Str(entry_->type)); });
         Value(L"DisplayType", [this] { return entry_->Answer(L"DisplayType", Variant::I4(entry_->displayType)); });
-        Value(L"ID", [this] { return entry_->Answer(L"ID", Variant::Str(EntryIdText(entry_->id))); });
+        Value(L"ID", [this] { return entry_->Answer(L"ID", Variant::Str(EntryIdText(*entry_.entry))); });
         Value(L"Fields", [this] { return Hand(new Fields(entry_)); });
         Value(L"Members", [this]() -> Variant {
             if (!entry_->isList) FailWith(kNoSupport);
+            if (entry_->membersDenied) FailWith(kNoAccess);
             return Hand(new AddressEntries(entry_->id));
         });
     }

@@ -1,5 +1,9 @@
 #include "directory.h"
 
+#include <cstdio>
+#include <cstring>
+#include <new>
+
 #include "data_file.h"
 #include "sim_object.h"
 #include "sim_state.h"
@@ -50,6 +54,25 @@ orv::Variant ParseValue(const nlohmann::json& v, const std::string& path) {
     }
 }
 
+// Four flag bytes, then the id's UTF-8 bytes: unique as the id is, and the same entry's
+// whichever list or pick it is reached through.
+std::string EntryIdBytes(const std::wstring& id) { return std::string(4, '\0') + Narrow(id); }
+
+orv::Variant BinaryValue(const std::string& bytes) {
+    orv::Variant v;
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array) throw std::bad_alloc();
+    void* data = nullptr;
+    if (SUCCEEDED(SafeArrayAccessData(array, &data))) {
+        memcpy(data, bytes.data(), bytes.size());
+        SafeArrayUnaccessData(array);
+    }
+    VARIANT* p = v.put();
+    p->parray = array;
+    p->vt = VT_ARRAY | VT_UI1;
+    return v;
+}
+
 void SetField(std::vector<Property>& fields, Property field) {
     for (Property& p : fields)
         if (p.tag == field.tag) {
@@ -61,8 +84,8 @@ void SetField(std::vector<Property>& fields, Property field) {
 
 DirectoryEntry ParseEntry(const nlohmann::json& j, const std::string& path) {
     ExpectObject(j, path);
-    OnlyKeys(j, path, {"id", "name", "type", "address", "displayType", "members", "fields", "userType", "primarySmtpAddress",
-                      "answers"});
+    OnlyKeys(j, path, {"id", "name", "type", "address", "displayType", "members", "membersDenied", "fields", "userType",
+                      "primarySmtpAddress", "answers"});
     DirectoryEntry e;
     if (!j.contains("id")) throw DataError(path, "an entry needs an id");
     e.id = Widen(StringValue(j["id"], Member(path, "id")));
@@ -77,6 +100,10 @@ DirectoryEntry ParseEntry(const nlohmann::json& j, const std::string& path) {
         ExpectArray(j["members"], at);
         for (size_t i = 0; i < j["members"].size(); ++i) e.members.push_back(Widen(StringValue(j["members"][i], Element(at, i))));
     }
+    e.membersDenied = BoolAt(j, path, "membersDenied", false);
+    if (e.membersDenied && !e.isList)
+        throw DataError(Member(path, "membersDenied"), "only a list (an entry with \"members\") has members to deny");
+    e.entryId = BinaryValue(EntryIdBytes(e.id));
     e.userType = IntegerAt(j, path, "userType", -1L);
     if (j.contains("userType") && e.userType < 0) throw DataError(Member(path, "userType"), "a user type is never negative");
     e.hasPrimarySmtp = j.contains("primarySmtpAddress");
@@ -143,10 +170,21 @@ Pick ParsePick(const nlohmann::json& j, const std::string& path) {
                         : hr == kUserCancel     ? L"MAPI_E_USER_CANCEL"
                         : hr == kNotFound       ? L"MAPI_E_NOT_FOUND"
                         : hr == kNoSupport      ? L"MAPI_E_NO_SUPPORT"
+                        : hr == kNoAccess       ? L"MAPI_E_NO_ACCESS"
                                                 : L"MAPI_E_INVALID_PARAMETER";
     wchar_t code[16];
     swprintf(code, 16, L"%08lX", static_cast<unsigned long>(hr));
     Fail(hr, std::wstring(L"[Collaboration Data Objects - [") + name + L"(" + code + L")]]");
+}
+
+std::wstring EntryIdText(const DirectoryEntry& e) {
+    std::wstring text;
+    for (unsigned char c : EntryIdBytes(e.id)) {
+        wchar_t hex[3];
+        swprintf(hex, 3, L"%02X", c);
+        text += hex;
+    }
+    return text;
 }
 
 const DirectoryEntry* Directory::Find(const std::wstring& id) const {

@@ -20,6 +20,7 @@ constexpr HRESULT kUserCancel = static_cast<HRESULT>(0x80040113);      // MAPI_E
 constexpr HRESULT kNotFound = static_cast<HRESULT>(0x8004010F);        // MAPI_E_NOT_FOUND
 constexpr HRESULT kNoSupport = static_cast<HRESULT>(0x80040102);       // MAPI_E_NO_SUPPORT
 constexpr HRESULT kInvalidParameter = static_cast<HRESULT>(0x80070057);  // MAPI_E_INVALID_PARAMETER
+constexpr HRESULT kNoAccess = static_cast<HRESULT>(0x80070005);        // MAPI_E_NO_ACCESS
 [[noreturn]] void FailWith(HRESULT hr);
 
 // Property tags the stand-in fills in for every entry, before the scenario's own fields.
@@ -27,6 +28,9 @@ constexpr ULONG PR_DISPLAY_NAME = 0x3001001E;
 constexpr ULONG PR_ADDRTYPE = 0x3002001E;
 constexpr ULONG PR_EMAIL_ADDRESS = 0x3003001E;
 constexpr ULONG PR_DISPLAY_TYPE = 0x39000003;
+// The entry identifier, binary: how a client tells one entry from another, whatever the path
+// that reached it.
+constexpr ULONG PR_ENTRYID = 0x0FFF0102;
 
 struct Property {
     ULONG tag;
@@ -44,6 +48,8 @@ struct DirectoryEntry {
     std::vector<Property> fields;       // in the order the Fields collection lists them
     bool isList = false;                // only lists have Members
     std::vector<std::wstring> members;  // entry ids, in the list's order
+    bool membersDenied = false;         // a list whose members the user may not read
+    orv::Variant entryId;               // PR_ENTRYID's bytes (VT_ARRAY | VT_UI1), made from id
     // Only the mail client's own view of the address book reads these.
     long userType = -1;                 // its AddressEntryUserType, -1 to derive it from type and displayType
     bool hasPrimarySmtp = false;        // PrimarySmtpAddress given apart from the fields
@@ -57,6 +63,10 @@ struct DirectoryEntry {
         return it == answers.end() ? fallback : it->second;
     }
 };
+
+// The entry identifier as both address books hand it out as a string (AddressEntry.ID): the hex
+// digits of its PR_ENTRYID bytes, four flag bytes of 0 and then the id's UTF-8 bytes.
+std::wstring EntryIdText(const DirectoryEntry& e);
 
 // One answer of the address-book dialog: the entries picked, in order, or the user's cancel.
 struct Pick {

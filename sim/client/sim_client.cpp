@@ -253,8 +253,50 @@ std::vector<RibbonButton> HostRibbon() {
     return buttons;
 }
 
-void HostRibbonClick(const std::wstring& buttonId) {
-    orv::ThrowIfFailed(Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostRibbonClick")(buttonId.c_str()));
+void HostRibbonClick(const std::wstring& controlId) {
+    orv::ThrowIfFailed(Export<HRESULT(__stdcall*)(const wchar_t*)>("SimHostRibbonClick")(controlId.c_str()));
+}
+
+void HostRibbonSelect(const std::wstring& dropDownId, const std::wstring& itemId) {
+    using F = HRESULT(__stdcall*)(const wchar_t*, const wchar_t*);
+    orv::ThrowIfFailed(Export<F>("SimHostRibbonSelect")(dropDownId.c_str(), itemId.c_str()));
+}
+
+void HostRibbonSelectIndex(const std::wstring& dropDownId, long index) {
+    using F = HRESULT(__stdcall*)(const wchar_t*, LONG);
+    orv::ThrowIfFailed(Export<F>("SimHostRibbonSelectIndex")(dropDownId.c_str(), index));
+}
+
+std::wstring RibbonControl::SelectedItem() const {
+    return selected >= 0 && static_cast<size_t>(selected) < items.size() ? items[selected].first : std::wstring();
+}
+
+std::vector<RibbonControl> HostRibbonControls() {
+    std::vector<RibbonControl> controls;
+    for (const auto& line : SplitLines(TakeBstr(Export<BSTR(__stdcall*)()>("SimHostRibbonControls")()))) {
+        std::vector<std::wstring> f = Fields(line);
+        if (f.size() < 8) continue;
+        RibbonControl c;
+        static_cast<RibbonButton&>(c) = RibbonButton{f[0], f[3], f[4], f[5], f[6], f[7], {}};
+        c.kind = f[1];
+        c.pressed = f[2] == L"1";
+        c.selected = c.kind == L"dropDown" ? std::stol(f[2]) : -1;
+        for (size_t i = 8; i < f.size(); ++i) {
+            const bool item = !f[i].empty() && f[i][0] == L'*';
+            size_t eq = f[i].find(L'=');
+            if (eq == std::wstring::npos) continue;
+            if (item) c.items.emplace_back(f[i].substr(1, eq - 1), f[i].substr(eq + 1));
+            else c.attributes[f[i].substr(0, eq)] = f[i].substr(eq + 1);
+        }
+        controls.push_back(std::move(c));
+    }
+    return controls;
+}
+
+RibbonControl HostRibbonControl(const std::wstring& id) {
+    for (RibbonControl& c : HostRibbonControls())
+        if (c.Id() == id) return c;
+    orv::Raise(E_INVALIDARG, L"The host shows no ribbon control \"" + id + L"\"");
 }
 
 std::wstring HostGetCustomUI(const std::wstring& progId, const std::wstring& ribbonId) {

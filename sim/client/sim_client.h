@@ -91,10 +91,33 @@ struct RibbonButton {
     std::wstring Attribute(const std::wstring& name) const;
 };
 std::vector<RibbonButton> HostRibbon();
-// A click on the shown ribbon button with that id: GetIDsOfNames for its onAction on the
-// add-in's IDispatch, then Invoke with an IRibbonControl. Throws orv::Error with the HRESULT of
-// what failed (E_INVALIDARG for no such button) and a description saying what.
-void HostRibbonClick(const std::wstring& buttonId);
+// A click on the shown ribbon control with that id: GetIDsOfNames for its onAction on the
+// add-in's IDispatch, then Invoke with an IRibbonControl; a checkBox is ticked (or unticked)
+// first, and its onAction gets the new state too. Throws orv::Error with the HRESULT of what
+// failed (E_INVALIDARG for no such control, or a dropDown) and a description saying what.
+void HostRibbonClick(const std::wstring& controlId);
+// The user chooses an item of the shown ribbon dropDown with that id, by the item's id or by its
+// index from 0: onAction(control, selectedId, selectedIndex). Throws as HostRibbonClick does,
+// E_INVALIDARG also for no such item.
+void HostRibbonSelect(const std::wstring& dropDownId, const std::wstring& itemId);
+void HostRibbonSelectIndex(const std::wstring& dropDownId, long index);
+// A control the host shows on its explorer's ribbon (a button, checkBox or dropDown), with what
+// it shows now: everything a RibbonButton has, plus the state.
+struct RibbonControl : RibbonButton {
+    std::wstring kind;     // "button", "checkBox" or "dropDown"
+    bool pressed = false;  // a checkBox ticked
+    long selected = -1;    // the index (from 0) of a dropDown's chosen item, -1 for none
+    std::vector<std::pair<std::wstring, std::wstring>> items;  // a dropDown's: id and label
+    std::wstring Id() const { return Attribute(L"id"); }
+    // The id of a dropDown's chosen item, "" for none.
+    std::wstring SelectedItem() const;
+};
+// The shown controls in the add-in list's order and each document's, as the host shows them
+// now: the state callbacks due (a control's first showing, or after the add-in invalidated it)
+// are asked first.
+std::vector<RibbonControl> HostRibbonControls();
+// The shown control with that id; throws orv::Error (E_INVALIDARG) when there is none.
+RibbonControl HostRibbonControl(const std::wstring& id);
 // The listed add-in's GetCustomUI(ribbonId), as the host asks it when that ribbon opens (an
 // inspector's, "Microsoft.Outlook.Mail.Read"); logged and judged like the explorer's document.
 // Throws orv::Error when the add-in offers no IRibbonExtensibility or the call fails.

@@ -19,12 +19,14 @@ namespace {
 struct Step {
     std::wstring name;
     std::wstring arg;
+    std::wstring arg2;  // ribbon-select's item
 };
 
 const wchar_t kUsage[] =
     L"usage: OrvalisHost.exe step...\n"
     L"steps: startup | click <path> | shutdown | pump <ms> | wait-closed <ms> | layout | addins | reset |\n"
-    L"       ribbon | ribbon-click <button id> | fast-exit | script <file> (one step per line)";
+    L"       ribbon | ribbon-click <control id> | ribbon-select <dropDown id> <item id | index from 0> |\n"
+    L"       fast-exit | script <file> (one step per line)";
 
 void Print(const std::wstring& text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -35,13 +37,15 @@ void Print(const std::wstring& text) {
     fflush(stdout);
 }
 
-bool TakesArgument(const std::wstring& name) {
+// How many arguments the step takes.
+int Arguments(const std::wstring& name) {
+    if (name == L"ribbon-select") return 2;
     return name == L"click" || name == L"ribbon-click" || name == L"pump" || name == L"wait-closed" || name == L"script";
 }
 
 bool Known(const std::wstring& name) {
-    return TakesArgument(name) || name == L"startup" || name == L"shutdown" || name == L"layout" ||
-           name == L"addins" || name == L"reset" || name == L"ribbon" || name == L"fast-exit";
+    return Arguments(name) || name == L"startup" || name == L"shutdown" || name == L"layout" || name == L"addins" ||
+           name == L"reset" || name == L"ribbon" || name == L"fast-exit";
 }
 
 std::wstring Trim(const std::wstring& s) {
@@ -71,7 +75,15 @@ bool ReadScript(const std::wstring& path, std::vector<Step>& steps) {
         start = end + 1;
         if (line.empty() || line[0] == L'#') continue;
         size_t blank = line.find_first_of(L" \t");
-        Step s{line.substr(0, blank), blank == std::wstring::npos ? L"" : Trim(line.substr(blank))};
+        Step s{line.substr(0, blank), blank == std::wstring::npos ? L"" : Trim(line.substr(blank)), L""};
+        // Ids hold no blanks: ribbon-select's two arguments are split at the first.
+        if (Arguments(s.name) == 2) {
+            size_t gap = s.arg.find_first_of(L" \t");
+            if (gap != std::wstring::npos) {
+                s.arg2 = Trim(s.arg.substr(gap));
+                s.arg = s.arg.substr(0, gap);
+            }
+        }
         steps.push_back(s);
     }
     return true;
@@ -116,16 +128,34 @@ bool HasVisibleWindow() {
     return found;
 }
 
-// The ribbon buttons the host shows, one line each.
+// What a checkBox or dropDown shows: " (ticked)", " (chosen: FormatCsv)", and a dropDown's items.
+std::wstring StateText(const simclient::RibbonControl& c) {
+    if (c.kind == L"checkBox") return c.pressed ? L" (ticked)" : L" (unticked)";
+    if (c.kind != L"dropDown") return L"";
+    std::wstring items;
+    for (const auto& [id, label] : c.items) items += (items.empty() ? L" items " : L", ") + id + L" \"" + label + L"\"";
+    return items + (c.selected < 0 ? L" (nothing chosen)" : L" (chosen: " + c.SelectedItem() + L")");
+}
+
+// The ribbon controls the host shows, one line each, with what they show.
 std::wstring RibbonText() {
     std::wstring out;
-    for (const auto& b : simclient::HostRibbon()) {
-        out += L"\n  AddIn[" + b.progId + L"] tab " + b.tabBy + L"=" + b.tab + L", group " + b.groupBy + L"=" + b.group;
-        if (!b.groupLabel.empty()) out += L" \"" + b.groupLabel + L"\"";
-        out += L": button";
-        for (const auto& [name, value] : b.attributes) out += L" " + name + L"=\"" + value + L"\"";
+    for (const auto& c : simclient::HostRibbonControls()) {
+        out += L"\n  AddIn[" + c.progId + L"] tab " + c.tabBy + L"=" + c.tab + L", group " + c.groupBy + L"=" + c.group;
+        if (!c.groupLabel.empty()) out += L" \"" + c.groupLabel + L"\"";
+        out += L": " + c.kind;
+        for (const auto& [name, value] : c.attributes) out += L" " + name + L"=\"" + value + L"\"";
+        out += StateText(c);
     }
-    return out.empty() ? L"no ribbon buttons" : out.substr(1);
+    return out.empty() ? L"no ribbon controls" : out.substr(1);
+}
+
+// ribbon-select's item: an index when it is a number (item ids never start with a digit).
+void SelectItem(const Step& s) {
+    if (!s.arg2.empty() && s.arg2.find_first_not_of(L"0123456789") == std::wstring::npos)
+        simclient::HostRibbonSelectIndex(s.arg, wcstol(s.arg2.c_str(), nullptr, 10));  // saturates, never throws
+    else
+        simclient::HostRibbonSelect(s.arg, s.arg2);
 }
 
 // Runs one step; returns its line of output (or throws orv::Error).
@@ -136,6 +166,8 @@ std::wstring RunStep(const Step& s) {
         simclient::HostClick(s.arg);
     } else if (s.name == L"ribbon-click") {
         simclient::HostRibbonClick(s.arg);
+    } else if (s.name == L"ribbon-select") {
+        SelectItem(s);
     } else if (s.name == L"ribbon") {
         return RibbonText();
     } else if (s.name == L"fast-exit") {
@@ -169,7 +201,12 @@ std::wstring RunStep(const Step& s) {
     return L"ok";
 }
 
-std::wstring Label(const Step& s) { return s.arg.empty() ? s.name : s.name + L" " + s.arg; }
+std::wstring Label(const Step& s) {
+    std::wstring label = s.name;
+    for (const std::wstring* a : {&s.arg, &s.arg2})
+        if (!a->empty()) label += L" " + *a;
+    return label;
+}
 
 int Run(const std::vector<Step>& steps) {
     for (const Step& s : steps) {
@@ -196,17 +233,19 @@ int main() {
 
     std::vector<Step> steps;
     for (size_t i = 0; i < args.size(); ++i) {
-        Step s{args[i], L""};
+        Step s{args[i], L"", L""};
         if (!Known(s.name)) {
             Print(L"unknown step \"" + s.name + L"\"\n" + kUsage);
             return 2;
         }
-        if (TakesArgument(s.name)) {
-            if (i + 1 >= args.size()) {
-                Print(s.name + L" needs an argument\n" + kUsage);
+        const int count = Arguments(s.name);
+        if (count) {
+            if (i + count >= args.size()) {
+                Print(s.name + (count == 1 ? L" needs an argument\n" : L" needs two arguments\n") + kUsage);
                 return 2;
             }
             s.arg = args[++i];
+            if (count == 2) s.arg2 = args[++i];
         }
         if (s.name != L"script") {
             steps.push_back(s);
@@ -218,7 +257,8 @@ int main() {
             return 2;
         }
         for (const Step& t : script) {
-            if (!Known(t.name) || t.name == L"script" || (TakesArgument(t.name) && t.arg.empty())) {
+            if (!Known(t.name) || t.name == L"script" || (Arguments(t.name) && t.arg.empty()) ||
+                (Arguments(t.name) == 2 && t.arg2.empty())) {
                 Print(L"bad script step \"" + Label(t) + L"\"\n" + kUsage);
                 return 2;
             }

@@ -17,6 +17,10 @@ constexpr wchar_t kProptagNamespace[] = L"http://schemas.microsoft.com/mapi/prop
 
 [[noreturn]] void ObjectNotFound() { Fail(kNotFound, L"The attempted operation failed.  An object could not be found."); }
 
+// A list's members as Members and GetExchangeDistributionListMembers give them: Nothing for an
+// entry that is no list.
+Variant MembersOf(const EntryRef& e);
+
 bool IsStringType(ULONG tag) { return (tag & 0xFFFF) == 0x001E || (tag & 0xFFFF) == 0x001F; }
 
 // The entry's property with that tag. The two string types stand for each other, as MAPI
@@ -26,7 +30,8 @@ const orv::Variant* FindProperty(const DirectoryEntry& e, ULONG tag) {
         if ((p.tag >> 16) != (tag >> 16) || p.value.vt() == VT_EMPTY) continue;
         if (p.tag == tag || (IsStringType(p.tag) && IsStringType(tag) && p.value.vt() == VT_BSTR)) return &p.value;
     }
-    return nullptr;
+    // Every entry has its entry identifier.
+    return tag == cdo::PR_ENTRYID ? &e.entryId : nullptr;
 }
 
 std::wstring StringProperty(const DirectoryEntry& e, ULONG tag) {
@@ -114,10 +119,8 @@ public:
         Value(L"PropertyAccessor", [this] { return Hand(new PropertyAccessor(entry_)); });
         Member(L"GetExchangeUser", {}, [this](const CallArgs&) { return ExchangeUserOrNothing(); });
         Member(L"GetExchangeDistributionList", {}, [this](const CallArgs&) { return DistributionListOrNothing(); });
-        Value(L"Members", [this] {
-            if (!entry_->isList) return Variant::Object(nullptr);
-            return Hand(new AddressEntries(entry_->id));
-        });
+        Value(L"Members", [this] { return MembersOf(entry_); });
+        Value(L"ID", [this] { return Variant::Str(cdo::EntryIdText(*entry_.entry)); });
     }
 
 protected:
@@ -139,12 +142,15 @@ class ExchangeDistributionList : public AddressEntry {
 public:
     explicit ExchangeDistributionList(EntryRef e) : AddressEntry(std::move(e), L"ExchangeDistributionList") {
         Value(L"PrimarySmtpAddress", [this] { return Variant::Str(PrimarySmtpAddress(*entry_.entry)); });
-        Member(L"GetExchangeDistributionListMembers", {}, [this](const CallArgs&) {
-            if (!entry_->isList) return Variant::Object(nullptr);
-            return Hand(new AddressEntries(entry_->id));
-        });
+        Member(L"GetExchangeDistributionListMembers", {}, [this](const CallArgs&) { return MembersOf(entry_); });
     }
 };
+
+Variant MembersOf(const EntryRef& e) {
+    if (!e->isList) return Variant::Object(nullptr);
+    if (e->membersDenied) Fail(cdo::kNoAccess, L"You don't have appropriate permission to perform this operation.");
+    return Hand(new AddressEntries(e->id));
+}
 
 Variant AddressEntry::ExchangeUserOrNothing() const {
     long type = UserTypeOf(*entry_.entry);

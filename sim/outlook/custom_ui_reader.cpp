@@ -120,8 +120,8 @@ void CheckCharacters(const std::wstring& text) {
     }
 }
 
-// What the stand-in does with an element: the five it shows, and the rest (passed over).
-enum class Kind { None, CustomUI, Ribbon, Tabs, Tab, Group, Button, PassedOver };
+// What the stand-in does with an element: those it shows, and the rest (passed over).
+enum class Kind { None, CustomUI, Ribbon, Tabs, Tab, Group, Button, CheckBox, DropDown, Item, PassedOver };
 
 struct ElementRule {
     const wchar_t* name;
@@ -129,6 +129,7 @@ struct ElementRule {
     Kind parent;
     bool named;  // needs exactly one of id, idMso, idQ
     std::vector<const wchar_t*> attributes;
+    bool needsId = false;  // an item: id only, and required
 };
 
 const std::vector<ElementRule>& Rules() {
@@ -149,6 +150,18 @@ const std::vector<ElementRule>& Rules() {
           L"getDescription", L"visible", L"getVisible", L"keytip", L"getKeytip", L"screentip", L"getScreentip",
           L"supertip", L"getSupertip", L"showImage", L"getShowImage", L"showLabel", L"getShowLabel", L"size", L"getSize",
           L"onAction"}},
+        {L"checkBox", Kind::CheckBox, Kind::Group, true,
+         {L"id", L"idQ", L"idMso", L"tag", L"label", L"getLabel", L"insertAfterMso", L"insertBeforeMso", L"insertAfterQ",
+          L"insertBeforeQ", L"enabled", L"getEnabled", L"description", L"getDescription", L"visible", L"getVisible",
+          L"keytip", L"getKeytip", L"screentip", L"getScreentip", L"supertip", L"getSupertip", L"getPressed", L"onAction"}},
+        {L"dropDown", Kind::DropDown, Kind::Group, true,
+         {L"id", L"idQ", L"idMso", L"tag", L"label", L"getLabel", L"image", L"imageMso", L"getImage", L"insertAfterMso",
+          L"insertBeforeMso", L"insertAfterQ", L"insertBeforeQ", L"enabled", L"getEnabled", L"visible", L"getVisible",
+          L"keytip", L"getKeytip", L"screentip", L"getScreentip", L"supertip", L"getSupertip", L"showImage",
+          L"getShowImage", L"showLabel", L"getShowLabel", L"showItemLabel", L"showItemImage", L"sizeString",
+          L"getItemCount", L"getItemLabel", L"getItemScreentip", L"getItemSupertip", L"getItemImage", L"getItemID",
+          L"getSelectedItemID", L"getSelectedItemIndex", L"onAction"}},
+        {L"item", Kind::Item, Kind::DropDown, false, {L"id", L"label", L"image", L"imageMso", L"screentip", L"supertip"}, true},
     };
     return rules;
 }
@@ -207,7 +220,8 @@ std::wstring ValueProblem(const std::wstring& name, const std::wstring& value) {
         return IsQName(value) && value.size() <= kMaxString ? L"" : quoted + L" is not a qualified id";
     if (name == L"size") return value == L"normal" || value == L"large" ? L"" : quoted + L" is neither normal nor large";
     if (name == L"startFromScratch" || name == L"visible" || name == L"enabled" || name == L"showImage" ||
-        name == L"showLabel" || name == L"autoScale" || name == L"centerVertically")
+        name == L"showLabel" || name == L"autoScale" || name == L"centerVertically" || name == L"showItemLabel" ||
+        name == L"showItemImage")
         return IsBoolean(value) ? L"" : quoted + L" is not true or false";
     if (name == L"keytip") {
         size_t b = value.find_first_not_of(L" \t\r\n");
@@ -271,6 +285,7 @@ private:
     struct Open {
         Kind kind;
         std::wstring name;  // as written, prefix included
+        bool holdsButtons = false;  // a dropDown past its items: its buttons come last
     };
 
     void Position() {
@@ -356,7 +371,9 @@ private:
         const std::wstring ns = Get(&IXmlReader::GetNamespaceUri);
         const bool empty = reader_->IsEmptyElement() != FALSE;
         const Kind parent = open_.empty() ? Kind::None : open_.back().kind;
-        const ElementRule* rule = parent == Kind::PassedOver ? nullptr : RuleFor(local);
+        // A dropDown's own buttons follow its items; the stand-in doesn't show them.
+        const bool dropDownButton = parent == Kind::DropDown && local == L"button";
+        const ElementRule* rule = parent == Kind::PassedOver || dropDownButton ? nullptr : RuleFor(local);
         Attributes attributes = TakeAttributes(name, ReadAttributes(), rule != nullptr);
 
         if (parent == Kind::None) {
@@ -370,6 +387,9 @@ private:
         }
         if (rule && rule->parent != parent)
             Refuse(line_, column_, L"<" + name + L"> cannot stand in <" + (open_.empty() ? L"" : open_.back().name) + L">");
+        if (dropDownButton) open_.back().holdsButtons = true;
+        if (rule && rule->kind == Kind::Item && open_.back().holdsButtons)
+            Refuse(line_, column_, L"<" + name + L"> cannot follow a <button> in <" + open_.back().name + L">");
         const Kind kind = rule ? rule->kind : Kind::PassedOver;
         if (rule) Check(*rule, name, attributes);
         Keep(kind, attributes);
@@ -394,6 +414,7 @@ private:
         }
         if (rule.named && has(L"id") + has(L"idMso") + has(L"idQ") != 1)
             Refuse(line_, column_, L"<" + element + L"> needs exactly one of id, idMso and idQ");
+        if (rule.needsId && !has(L"id")) Refuse(line_, column_, L"<" + element + L"> needs an id");
         for (const auto& set : ExclusiveSets()) {
             std::vector<std::wstring> given;
             for (const wchar_t* n : set)
@@ -416,6 +437,7 @@ private:
 
     void Keep(Kind kind, const Attributes& attributes) {
         switch (kind) {
+            case Kind::CustomUI: ui_.onLoad = Value(attributes, L"onLoad"); break;
             case Kind::Tab:
                 ++ui_.tabs;
                 std::tie(tabBy_, tab_) = NameOf(attributes);
@@ -426,7 +448,15 @@ private:
                 groupLabel_ = Value(attributes, L"label");
                 break;
             case Kind::Button:
-                ui_.buttons.push_back(RibbonButton{tabBy_, tab_, groupBy_, group_, groupLabel_, attributes});
+            case Kind::CheckBox:
+            case Kind::DropDown: {
+                const std::wstring element = kind == Kind::Button ? L"button" : kind == Kind::CheckBox ? L"checkBox" : L"dropDown";
+                ui_.controls.push_back(CustomControl{element, tabBy_, tab_, groupBy_, group_, groupLabel_, attributes, {}});
+                break;
+            }
+            case Kind::Item:
+                // Items stand only in a dropDown, the control kept last.
+                ui_.controls.back().items.push_back(DropDownItem{Value(attributes, L"id"), Value(attributes, L"label")});
                 break;
             default: break;
         }
@@ -462,7 +492,7 @@ private:
 
 }  // namespace
 
-std::wstring RibbonButton::Attribute(const std::wstring& name, const std::wstring& fallback) const {
+std::wstring CustomControl::Attribute(const std::wstring& name, const std::wstring& fallback) const {
     for (const auto& a : attributes)
         if (a.first == name) return a.second;
     return fallback;

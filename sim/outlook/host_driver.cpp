@@ -129,6 +129,15 @@ std::wstring Escaped(const std::wstring& s) {
     return out;
 }
 
+// Where a control stands and its attributes as written, as tab-separated fields: the tab (how
+// named, name), the group (how named, name, label), then name=value for each attribute.
+std::wstring Fields(const CustomControl& c) {
+    std::wstring s;
+    for (const std::wstring* f : {&c.tabBy, &c.tab, &c.groupBy, &c.group, &c.groupLabel}) s += L"\t" + Escaped(*f);
+    for (const auto& [name, value] : c.attributes) s += L"\t" + Escaped(name) + L"=" + Escaped(value);
+    return s;
+}
+
 AddInPtr ListedAddIn(const std::wstring& progId) {
     for (const auto& a : TheHost().addIns)
         if (_wcsicmp(a->progId.c_str(), progId.c_str()) == 0) return a;
@@ -196,27 +205,66 @@ extern "C" HRESULT __stdcall SimHostAddAddIn(IUnknown* object, const wchar_t* de
     return FAILED(hr) ? hr : result;
 }
 
-// A click on the ribbon button with that id (its add-in's onAction callback). Fails
-// E_INVALIDARG when no shown button has the id, else with what the callback's GetIDsOfNames or
-// Invoke failed with; the error info says what went wrong.
-extern "C" HRESULT __stdcall SimHostRibbonClick(const wchar_t* buttonId) {
-    return Run([buttonId] {
-        std::wstring id = buttonId ? buttonId : L"";
+// A click on the ribbon control with that id: a button's onAction, or a checkBox ticked or
+// unticked and its onAction with the new state. Fails E_INVALIDARG when no shown control has the
+// id (or it is a dropDown), else with what the callback's GetIDsOfNames or Invoke failed with;
+// the error info says what went wrong.
+extern "C" HRESULT __stdcall SimHostRibbonClick(const wchar_t* controlId) {
+    return Run([controlId] {
+        std::wstring id = controlId ? controlId : L"";
         sim::LogLine(L"Host.RibbonClick(\"" + id + L"\")");
-        ClickRibbonButton(id);
+        ClickRibbonControl(id);
     });
 }
 
-// The ribbon buttons the host shows, one line each: ProgID, tab (how named, name), group (how
-// named, name, label), then the button's attributes as name=value, all separated by tabs.
+// The user chooses the item with that id in the ribbon dropDown with that id: its onAction with
+// the item's id and index. Fails as SimHostRibbonClick does, and E_INVALIDARG for no such item.
+extern "C" HRESULT __stdcall SimHostRibbonSelect(const wchar_t* dropDownId, const wchar_t* itemId) {
+    return Run([dropDownId, itemId] {
+        std::wstring id = dropDownId ? dropDownId : L"", item = itemId ? itemId : L"";
+        sim::LogLine(L"Host.RibbonSelect(\"" + id + L"\", \"" + item + L"\")");
+        SelectRibbonItem(id, &item, -1);
+    });
+}
+
+// The same, the item chosen by its index (from 0, as the callback gets it).
+extern "C" HRESULT __stdcall SimHostRibbonSelectIndex(const wchar_t* dropDownId, LONG index) {
+    return Run([dropDownId, index] {
+        std::wstring id = dropDownId ? dropDownId : L"";
+        sim::LogLine(L"Host.RibbonSelect(\"" + id + L"\", " + std::to_wstring(index) + L")");
+        SelectRibbonItem(id, nullptr, index);
+    });
+}
+
+// The ribbon buttons the host shows, one line each: ProgID, then Fields, separated by tabs.
 extern "C" BSTR __stdcall SimHostRibbon() {
     try {
         std::wstring s;
         for (const auto& a : TheHost().addIns)
-            for (const RibbonButton& b : a->ribbon) {
-                s += Escaped(a->progId);
-                for (const std::wstring* f : {&b.tabBy, &b.tab, &b.groupBy, &b.group, &b.groupLabel}) s += L"\t" + Escaped(*f);
-                for (const auto& [name, value] : b.attributes) s += L"\t" + Escaped(name) + L"=" + Escaped(value);
+            for (const ShownControl& c : a->ribbon.controls)
+                if (c.control.IsButton()) s += Escaped(a->progId) + Fields(c.control) + L"\n";
+        return Text(s);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// Every ribbon control the host shows, as it shows it (the state callbacks not asked since the
+// control was loaded or invalidated are asked first), one line each: ProgID, the kind (button,
+// checkBox, dropDown), the state ("" for a button, 1 or 0 for a checkBox ticked or not, the
+// index of a dropDown's chosen item, -1 for none), Fields, then a dropDown's items as
+// *id=label, separated by tabs.
+extern "C" BSTR __stdcall SimHostRibbonControls() {
+    try {
+        ShowRibbons();
+        std::wstring s;
+        for (const auto& a : TheHost().addIns)
+            for (const ShownControl& c : a->ribbon.controls) {
+                const std::wstring state = c.control.IsCheckBox()   ? std::wstring(c.pressed ? L"1" : L"0")
+                                           : c.control.IsDropDown() ? std::to_wstring(c.selected)
+                                                                    : std::wstring();
+                s += Escaped(a->progId) + L"\t" + c.control.kind + L"\t" + state + Fields(c.control);
+                for (const DropDownItem& item : c.control.items) s += L"\t*" + Escaped(item.id) + L"=" + Escaped(item.label);
                 s += L"\n";
             }
         return Text(s);

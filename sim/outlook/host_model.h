@@ -62,16 +62,39 @@ struct Bar {
 };
 using BarPtr = std::shared_ptr<Bar>;
 
+// A control of an add-in's ribbon as the host shows it: a checkBox ticked or not, the item a
+// dropDown shows chosen. What its getPressed or getSelectedItemIndex answered is kept until the
+// add-in invalidates the control; then the host asks again the next time it shows it.
+struct ShownControl {
+    CustomControl control;
+    bool pressed = false;  // a checkBox's tick
+    long selected = -1;    // the index of a dropDown's chosen item, -1 while it has none
+    bool stale = true;     // its state callback is still to be asked
+};
+
+// The ribbon the host shows for one connection of an add-in. Each new ribbon, and each time it
+// goes, has a generation of its own, so an IRibbonUI handed out for an earlier one knows it.
+struct ShownRibbon {
+    std::vector<ShownControl> controls;
+    unsigned generation = 0;
+    bool empty() const { return controls.empty(); }
+    // The ribbon goes (with its connection, or for a new document).
+    void clear() {
+        controls.clear();
+        ++generation;
+    }
+};
+
 struct AddIn {
     std::wstring description;
     std::wstring progId;
     DWORD loadBehavior = 0;   // from the registry entry; bit 1 connects at start-up
     bool connected = false;
     ComPtr<IUnknown> object;  // the connect object while connected; null for a resident add-in
-    // A ribbon host asks each connection once for the explorer's ribbon; the buttons it shows
+    // A ribbon host asks each connection once for the explorer's ribbon; the controls it shows
     // go with the connection.
     bool ribbonAsked = false;
-    std::vector<RibbonButton> ribbon;
+    ShownRibbon ribbon;
 };
 using AddInPtr = std::shared_ptr<AddIn>;
 

@@ -17,9 +17,14 @@ Variant NewCOMAddIns();
 Variant NewCOMAddIn(const AddInPtr& addIn);
 // The active explorer (ActiveExplorer's answer): Nothing while no explorer window is open.
 Variant NewExplorer();
-// The control a ribbon callback gets: IRibbonControl with the button's id and tag, the active
+// The control a ribbon callback gets: IRibbonControl with the control's id and tag, the active
 // explorer as its context.
 ComPtr<IDispatch> NewRibbonControl(const std::wstring& id, const std::wstring& tag);
+// The IRibbonUI the add-in's onLoad callback gets, for the ribbon the host shows it now.
+ComPtr<IDispatch> NewRibbonUI(const AddInPtr& addIn);
+// A call through a dual interface's vtable, run as the call by DISPID is (logged, open to fault
+// rules): a failure's description goes into the error info for iid.
+HRESULT InvokeFromVtable(Object& object, DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, REFIID iid);
 
 // "AddIn[ProgID]": how the log names the host's calls to an add-in.
 std::wstring Target(const AddIn& a);
@@ -57,8 +62,17 @@ void LoadExplorerRibbons();
 // The add-in's answer to GetCustomUI(ribbonId), logged and judged as the explorer's is, but
 // nothing is shown. Throws Failure when the add-in offers no ribbon or the call fails.
 std::wstring AskCustomUI(const AddInPtr& addIn, const std::wstring& ribbonId);
-// A click on the shown ribbon button with that id: the add-in's onAction callback, by name
-// through its IDispatch, with an IRibbonControl. Throws Failure (also when the callback fails).
-void ClickRibbonButton(const std::wstring& buttonId);
+// The host shows its ribbons: the state callbacks (getPressed, getSelectedItemIndex) of every
+// control not asked since it was loaded or invalidated are asked now.
+void ShowRibbons();
+// A click on the shown ribbon control with that id (a button, or a checkBox, which it ticks or
+// unticks): the add-in's onAction callback, by name through its IDispatch, with an
+// IRibbonControl (and a checkBox's new state). Throws Failure (also when the callback fails).
+void ClickRibbonControl(const std::wstring& id);
+// The user chooses an item of the shown dropDown with that id, by the item's id (itemId) or, when
+// itemId is null, by its index from 0: onAction(control, selectedId, selectedIndex).
+void SelectRibbonItem(const std::wstring& id, const std::wstring* itemId, long index);
+// The add-in's ribbon of that generation while the host still shows it; null once it is gone.
+ShownRibbon* LiveRibbon(const std::weak_ptr<AddIn>& addIn, unsigned generation);
 
 }  // namespace sim::outlook

@@ -1,7 +1,8 @@
 #pragma once
 // A tiny connect class of the tests' own, for driving the mail-client stand-in: it records
 // each call the host makes, can be told to fail one, and can be registered for this process
-// under a ProgID so the host creates it by name.
+// under a ProgID so the host creates it by name. As a ribbon add-in it offers a customUI
+// document and answers the ribbon's callbacks by name through its IDispatch.
 #include <windows.h>
 #include <ole2.h>
 #include <wrl/client.h>
@@ -12,6 +13,7 @@
 
 #include "dispatch.h"
 #include "host_extensibility.h"
+#include "ribbon.h"
 
 namespace hosttest {
 
@@ -20,9 +22,15 @@ using Microsoft::WRL::ComPtr;
 class TestAddIn final : public sim::IDTExtensibility2 {
 public:
     static inline long alive = 0;  // TestAddIn objects in this process
+    // What a ribbon callback does: it gets the control and the arguments after it, in the
+    // callback's order, and returns its answer (EMPTY for none).
+    using Callback = std::function<orv::Variant(IDispatch* control, const std::vector<orv::Variant>& args)>;
 
-    TestAddIn() { ++alive; }
-    // Every call in order: "OnConnection(1)", "OnStartupComplete", "OnDisconnection(0)", ...
+    TestAddIn() : ribbonPart_(this) { ++alive; }
+    // Every call in order: "OnConnection(1)", "OnStartupComplete", "OnDisconnection(0)", ...,
+    // and for a ribbon add-in "GetCustomUI(Microsoft.Outlook.Explorer)",
+    // "GetIDsOfNames(OnTestClick, 1 name, lcid 1024, IID_NULL)",
+    // "Invoke(1001, flags 1, 2 arguments, 0 named, vt 9 11, result)" (vt in the callback's order).
     std::vector<std::wstring> calls;
     // Makes that method fail with E_FAIL and this description in its error info.
     std::wstring failMethod;
@@ -35,13 +43,32 @@ public:
     ComPtr<IDispatch> addInInst;  // kept from OnConnection when keepAddInInst is set
     bool keepAddInInst = false;
 
+    // The ribbon: IRibbonExtensibility only when offered, with this document for the
+    // explorer's ribbon and "" for every other.
+    bool offersRibbon = false;
+    std::wstring document;
+    HRESULT getCustomUIResult = S_OK;
+    // Makes every callback (or only the one named failCallback) fail once its body has run: with
+    // this HRESULT, and through exception info holding callbackFailure when that is given.
+    HRESULT callbackResult = S_OK;
+    std::wstring callbackFailure;
+    std::wstring failCallback;
+
+    // Answers the callback of that name (in any letter case) with body; the callbacks get the
+    // DISPIDs 1001, 1002, ... in the order they are given.
+    void Answer(const std::wstring& name, Callback body) { callbacks_.push_back({name, std::move(body)}); }
+
     LONG refs() const { return refs_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != sim::IID_IDTExtensibility2) return E_NOINTERFACE;
-        *out = static_cast<sim::IDTExtensibility2*>(this);
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == sim::IID_IDTExtensibility2)
+            *out = static_cast<sim::IDTExtensibility2*>(this);
+        else if (iid == __uuidof(IRibbonExtensibility) && offersRibbon)
+            *out = static_cast<IRibbonExtensibility*>(&ribbonPart_);
+        else
+            return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
@@ -53,9 +80,39 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+        if (!names || !ids || count == 0) return E_INVALIDARG;
+        calls.push_back(L"GetIDsOfNames(" + std::wstring(names[0]) + L", " + std::to_wstring(count) + L" name, lcid " +
+                        std::to_wstring(lcid) + (iid == IID_NULL ? L", IID_NULL)" : L", other IID)"));
+        ids[0] = DISPID_UNKNOWN;
+        for (size_t i = 0; i < callbacks_.size(); ++i)
+            if (_wcsicmp(callbacks_[i].name.c_str(), names[0]) == 0) ids[0] = kFirstCallback + static_cast<DISPID>(i);
+        return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excep, UINT*) override {
+        if (!params) return E_POINTER;
+        std::wstring vts;
+        for (UINT i = params->cArgs; i-- > 0;) vts += L" " + std::to_wstring(params->rgvarg[i].vt);
+        calls.push_back(L"Invoke(" + std::to_wstring(id) + L", flags " + std::to_wstring(flags) + L", " +
+                        std::to_wstring(params->cArgs) + (params->cArgs == 1 ? L" argument, " : L" arguments, ") +
+                        std::to_wstring(params->cNamedArgs) + L" named, vt" + vts + (result ? L", result)" : L")"));
+        const size_t n = static_cast<size_t>(id - kFirstCallback);
+        if (id < kFirstCallback || n >= callbacks_.size()) return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs == 0) return DISP_E_BADPARAMCOUNT;
+        const VARIANT& first = params->rgvarg[params->cArgs - 1];
+        std::vector<orv::Variant> rest;
+        for (UINT i = params->cArgs - 1; i-- > 0;) rest.push_back(orv::Variant::CopyOf(params->rgvarg[i]));
+        orv::Variant answer = callbacks_[n].body(first.vt == VT_DISPATCH ? first.pdispVal : nullptr, rest);
+        if (FAILED(callbackResult) && (failCallback.empty() || failCallback == callbacks_[n].name)) {
+            if (callbackFailure.empty() || !excep) return callbackResult;
+            *excep = EXCEPINFO{};
+            excep->scode = callbackResult;
+            excep->bstrDescription = SysAllocString(callbackFailure.c_str());
+            return DISP_E_EXCEPTION;
+        }
+        if (result) *result = answer.detach();
+        return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* app, LONG mode, IDispatch* inst, SAFEARRAY** custom) override {
@@ -88,7 +145,44 @@ public:
         return Result(L"OnBeginShutdown");
     }
 
+    HRESULT GetCustomUI(BSTR ribbonId, BSTR* xml) {
+        std::wstring id = ribbonId ? ribbonId : L"";
+        calls.push_back(L"GetCustomUI(" + id + L")");
+        if (!xml) return E_POINTER;
+        *xml = nullptr;
+        if (FAILED(getCustomUIResult)) return getCustomUIResult;
+        *xml = SysAllocString(id == contract::kExplorerRibbonId ? document.c_str() : L"");
+        return S_OK;
+    }
+
 private:
+    static constexpr DISPID kFirstCallback = 1001;
+
+    // IRibbonExtensibility as a part of the one object: its IUnknown and IDispatch are the
+    // add-in's, so the host sees one identity whichever interface it holds.
+    struct RibbonPart final : IRibbonExtensibility {
+        explicit RibbonPart(TestAddIn* outer) : outer(outer) {}
+        TestAddIn* outer;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return outer->QueryInterface(iid, out); }
+        ULONG STDMETHODCALLTYPE AddRef() override { return outer->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return outer->Release(); }
+        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return outer->GetTypeInfoCount(n); }
+        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT n, LCID lcid, ITypeInfo** info) override { return outer->GetTypeInfo(n, lcid, info); }
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+            return outer->GetIDsOfNames(iid, names, count, lcid, ids);
+        }
+        HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                         EXCEPINFO* excep, UINT* argErr) override {
+            return outer->Invoke(id, iid, lcid, flags, params, result, excep, argErr);
+        }
+        HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR ribbonId, BSTR* xml) override { return outer->GetCustomUI(ribbonId, xml); }
+    };
+
+    struct NamedCallback {
+        std::wstring name;
+        Callback body;
+    };
+
     ~TestAddIn() { --alive; }
 
     void Note(SAFEARRAY** custom) {
@@ -114,7 +208,16 @@ private:
     }
 
     LONG refs_ = 1;
+    RibbonPart ribbonPart_;
+    std::vector<NamedCallback> callbacks_;
 };
+
+// A new test add-in held by one reference (mingw's ComPtr adds a reference even on Attach).
+inline ComPtr<TestAddIn> NewTestAddIn() {
+    ComPtr<TestAddIn> p(new TestAddIn);
+    p->Release();
+    return p;
+}
 
 // Registers a class for this process under a ProgID: the registry gets the ProgID (so the
 // host's by-name lookup works) and COM gets a class object handing out the given add-in (a new

@@ -199,6 +199,7 @@ TEST_F(HostDriver, HostProgramRunsStepsInItsOwnProcess) {
         {"a failing step ends the run", L"click Standard/Missing shutdown", 1, L"Host.Click(\"Standard/Missing\")\n"},
         {"an unknown step runs nothing", L"startup fly", 2, L""},
         {"a step without its argument", L"startup click", 2, L""},
+        {"a choice without its item", L"startup ribbon-select Format", 2, L""},
     };
     for (const Row& r : rows) {
         DeleteFileW(log.c_str());

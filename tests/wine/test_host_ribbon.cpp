@@ -22,7 +22,6 @@ using orv::Variant;
 const CLSID kRibbonClsid = {0x6C0E3A51, 0x2B7D, 0x4E1A, {0x9F, 0x30, 0x11, 0x5A, 0x7E, 0x42, 0xC8, 0x10}};
 const wchar_t kProgId[] = L"OrvalisTest.RibbonAddIn";
 const wchar_t kAddIn[] = L"AddIn[OrvalisTest.RibbonAddIn]";
-constexpr DISPID kCallbackId = 1001;
 
 const wchar_t kDocument[] = LR"(<customUI xmlns="http://schemas.microsoft.com/office/2009/07/customui">
   <ribbon><tabs><tab idMso="TabMail">
@@ -35,108 +34,19 @@ const wchar_t kDocument[] = LR"(<customUI xmlns="http://schemas.microsoft.com/of
       <button id="Stranger" label="Stranger" onAction="NoSuchCallback"/>
     </group></tab></tabs></ribbon></customUI>)";
 
-// A connect object of the test's own: the connection interface, the ribbon interface, and an
-// IDispatch that answers one callback by name. It records each call the host makes.
-class RibbonAddIn final : public sim::IDTExtensibility2, public IRibbonExtensibility {
-public:
-    static inline long alive = 0;
-    RibbonAddIn() { ++alive; }
+using hosttest::TestAddIn;
 
-    std::vector<std::wstring> calls;
-    bool offersRibbon = true;
-    std::wstring document = kDocument;      // the explorer's; every other ribbon gets ""
-    HRESULT getCustomUIResult = S_OK;
-    // Runs inside the callback with the control the host passed.
-    std::function<void(IDispatch* control)> onAction;
-    HRESULT actionResult = S_OK;            // with the description below in EXCEPINFO
-    std::wstring actionFailure;
-    ComPtr<IDispatch> keptControl;          // when the callback keeps its control
-    bool keepControl = false;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == sim::IID_IDTExtensibility2)
-            *out = static_cast<sim::IDTExtensibility2*>(this);
-        else if (iid == __uuidof(IRibbonExtensibility) && offersRibbon)
-            *out = static_cast<IRibbonExtensibility*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
-        calls.push_back(L"GetIDsOfNames(" + std::wstring(names[0]) + L", " + std::to_wstring(count) + L" name, lcid " +
-                        std::to_wstring(lcid) + (iid == IID_NULL ? L", IID_NULL)" : L", other IID)"));
-        bool known = _wcsicmp(names[0], L"OnTestClick") == 0;
-        ids[0] = known ? kCallbackId : DISPID_UNKNOWN;
-        return known ? S_OK : DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* excep, UINT*) override {
-        calls.push_back(L"Invoke(" + std::to_wstring(id) + L", flags " + std::to_wstring(flags) + L", " +
-                        std::to_wstring(params->cArgs) + L" argument, " + std::to_wstring(params->cNamedArgs) +
-                        L" named, vt " + std::to_wstring(params->rgvarg[0].vt) + (result ? L", result)" : L")"));
-        if (id != kCallbackId) return DISP_E_MEMBERNOTFOUND;
-        IDispatch* control = params->rgvarg[0].pdispVal;
-        if (keepControl) keptControl = control;
-        if (onAction) onAction(control);
-        if (SUCCEEDED(actionResult)) return S_OK;
-        if (actionFailure.empty() || !excep) return actionResult;
-        *excep = EXCEPINFO{};
-        excep->scode = actionResult;
-        excep->bstrDescription = SysAllocString(actionFailure.c_str());
-        return DISP_E_EXCEPTION;
-    }
-
-    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch*, LONG mode, IDispatch*, SAFEARRAY**) override {
-        calls.push_back(L"OnConnection(" + std::to_wstring(mode) + L")");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnDisconnection(LONG mode, SAFEARRAY**) override {
-        calls.push_back(L"OnDisconnection(" + std::to_wstring(mode) + L")");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override {
-        calls.push_back(L"OnStartupComplete");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY**) override {
-        calls.push_back(L"OnBeginShutdown");
-        return S_OK;
-    }
-
-    HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR ribbonId, BSTR* xml) override {
-        std::wstring id = ribbonId ? ribbonId : L"";
-        calls.push_back(L"GetCustomUI(" + id + L")");
-        *xml = nullptr;
-        if (FAILED(getCustomUIResult)) return getCustomUIResult;
-        *xml = SysAllocString(id == contract::kExplorerRibbonId ? document.c_str() : L"");
-        return S_OK;
-    }
-
-    LONG refs() const { return refs_; }
-    // The object's identity (both interfaces derive from IUnknown).
-    IUnknown* Unknown() { return static_cast<sim::IDTExtensibility2*>(this); }
-
-private:
-    ~RibbonAddIn() { --alive; }
-    LONG refs_ = 1;
-};
-
-ComPtr<RibbonAddIn> NewAddIn() {
-    ComPtr<RibbonAddIn> p(new RibbonAddIn);  // mingw's ComPtr adds a reference even on Attach
-    p->Release();
-    return p;
+// The test's ribbon add-in: the document above for the explorer's ribbon, and the callback
+// OnTestClick, which runs onClick (when given) with the control the host passed.
+TestAddIn* MakeRibbonAddIn(std::function<void(IDispatch* control)> onClick = nullptr) {
+    auto* a = new TestAddIn;
+    a->offersRibbon = true;
+    a->document = kDocument;
+    a->Answer(L"OnTestClick", [onClick](IDispatch* control, const std::vector<Variant>&) {
+        if (onClick) onClick(control);
+        return Variant();
+    });
+    return a;
 }
 
 std::wstring Scenario(const wchar_t* version, const wchar_t* hostExtra = L"") {
@@ -156,17 +66,21 @@ protected:
         addIn_.Reset();
         simclient::LoadScenario(LR"({"host":{}})");
         EXPECT_EQ(0, simclient::LiveObjects()) << simclient::LiveReport();
-        EXPECT_EQ(0, RibbonAddIn::alive);
+        EXPECT_EQ(0, TestAddIn::alive);
     }
     // A 2016 client with the test's add-in connected at start-up (mode 1), the log cleared.
     void Connect(const wchar_t* version = L"16.0.0.0") {
         simclient::LoadScenario(Scenario(version));
-        addIn_ = NewAddIn();
+        addIn_ = MakeRibbonAddIn([this](IDispatch* control) {
+            if (onClick_) onClick_(control);
+        });
+        addIn_->Release();  // mingw's ComPtr took a reference of its own
         if (setUp_) setUp_(*addIn_.Get());
-        ASSERT_EQ(S_OK, simclient::HostAddAddIn(addIn_->Unknown(), L"Ribbon Test", kProgId, 1));
+        ASSERT_EQ(S_OK, simclient::HostAddAddIn(addIn_.Get(), L"Ribbon Test", kProgId, 1));
     }
-    ComPtr<RibbonAddIn> addIn_;
-    std::function<void(RibbonAddIn&)> setUp_;
+    ComPtr<TestAddIn> addIn_;
+    std::function<void(TestAddIn&)> setUp_;
+    std::function<void(IDispatch* control)> onClick_;
 };
 
 TEST_F(HostRibbon, OnlyClientsFrom2010OnAskForTheExplorersRibbonOnceAfterOnConnection) {
@@ -186,14 +100,14 @@ TEST_F(HostRibbon, OnlyClientsFrom2010OnAskForTheExplorersRibbonOnceAfterOnConne
     for (const Row& r : rows) {
         const std::wstring label = r.answered;
         simclient::LoadScenario(Scenario(r.version));
-        RibbonAddIn* made = nullptr;
+        TestAddIn* made = nullptr;
         {
-            hosttest::RegisteredClass cls(kRibbonClsid, kProgId, [&] { return (made = new RibbonAddIn)->Unknown(); });
+            hosttest::RegisteredClass cls(kRibbonClsid, kProgId, [&] { return made = MakeRibbonAddIn(); });
             hosttest::AddInEntry entry(kProgId, 3, L"Ribbon Test");
             simclient::ClearLog();
             simclient::HostStartup();
             ASSERT_TRUE(made) << label;
-            ComPtr<RibbonAddIn> hold(made);
+            ComPtr<TestAddIn> hold(made);
             std::vector<std::wstring> calls{L"OnConnection(1)", L"OnStartupComplete"};
             if (r.ribbon) calls.insert(calls.begin() + 1, L"GetCustomUI(Microsoft.Outlook.Explorer)");
             EXPECT_EQ(calls, made->calls) << label;
@@ -208,17 +122,17 @@ TEST_F(HostRibbon, OnlyClientsFrom2010OnAskForTheExplorersRibbonOnceAfterOnConne
             EXPECT_EQ(r.ribbon ? 5u : 4u, made->calls.size()) << label << ": nothing asked at shutdown";
             EXPECT_TRUE(simclient::HostRibbon().empty()) << label;
         }
-        EXPECT_EQ(0, RibbonAddIn::alive) << label;
+        EXPECT_EQ(0, TestAddIn::alive) << label;
     }
 }
 
 TEST_F(HostRibbon, EachConnectionAsksOnceWhileAnExplorerIsOpenAndTheButtonsGoWithIt) {
     // Without an explorer the host asks when the first one opens.
     simclient::LoadScenario(Scenario(L"16.0.0.0", LR"(,"explorer":false)"));
-    std::vector<ComPtr<RibbonAddIn>> made;
+    std::vector<ComPtr<TestAddIn>> made;
     hosttest::RegisteredClass cls(kRibbonClsid, kProgId, [&] {
-        made.emplace_back(new RibbonAddIn);
-        return made.back()->Unknown();
+        made.emplace_back(MakeRibbonAddIn());
+        return made.back().Get();
     });
     hosttest::AddInEntry entry(kProgId, 3, L"Ribbon Test");
     simclient::HostStartup();
@@ -261,13 +175,14 @@ TEST_F(HostRibbon, DocumentsAreReadWithAnXmlParserAndRefusedWithTheirReason) {
         const char* label;
         std::wstring document;
         std::wstring outcome;  // after "Host: the ribbon of AddIn[...] for "Microsoft.Outlook.Explorer""
+        size_t shown = 0;      // the controls the host shows of it
     } rows[] = {
         {"prefixed, declared UTF-8, a menu's buttons not shown",
          L"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<!-- ours -->\r\n"
          L"<mso:customUI xmlns:mso=\"http://schemas.microsoft.com/office/2009/07/customui\"><mso:ribbon><mso:tabs>"
          L"<mso:tab id=\"Own\" label=\"Own\"><mso:group id=\"G\"><mso:button id=\"B\" label=\"B\"/><mso:menu id=\"M\">"
          L"<mso:button id=\"Inner\"/></mso:menu></mso:group></mso:tab></mso:tabs></mso:ribbon></mso:customUI>",
-         L": 1 tab, 1 group, 1 button (B)"},
+         L": 1 tab, 1 group, 1 button (B)", 1},
         {"no ribbon in it", L"<customUI " + ns + L"/>", L": 0 tabs, 0 groups, 0 buttons"},
         {"empty", L"", L" is empty: no customisation"},
         {"cut short", L"<customUI " + ns + L"><ribbon><tabs>", L" is refused: line 1, column 81: the document ends inside <tabs>"},
@@ -305,14 +220,42 @@ TEST_F(HostRibbon, DocumentsAreReadWithAnXmlParserAndRefusedWithTheirReason) {
         {"button outside a group", L"<customUI " + ns + L"><ribbon><tabs><button id=\"B\"/></tabs></ribbon></customUI>",
          L" is refused: line 1, column 87: <button> cannot stand in <tabs>"},
         {"text in a group", inGroup(L"Orvalis"), L" is refused: line 1, column 128: <group> holds text"},
+        // checkBoxes, dropDowns and their items
+        {"every attribute of the schema's", inGroup(L"<checkBox id=\"C\" label=\"c\" enabled=\"1\" visible=\"true\" keytip=\"K\" "
+                                                    L"screentip=\"s\" supertip=\"t\" description=\"d\" tag=\"x\" getPressed=\"P\" "
+                                                    L"onAction=\"A\"/><dropDown id=\"D\" getLabel=\"L\" imageMso=\"Help\" "
+                                                    L"showLabel=\"0\" showImage=\"false\" showItemLabel=\"true\" showItemImage=\"0\" "
+                                                    L"sizeString=\"WWWW\" getItemCount=\"N\" getSelectedItemID=\"S\" onAction=\"A\">"
+                                                    L"<item id=\"I\" label=\"i\" imageMso=\"Help\" screentip=\"s\" supertip=\"t\"/>"
+                                                    L"</dropDown>"),
+         L": 1 tab, 1 group, 0 buttons, 1 checkBox, 1 dropDown (C, D)", 2},
+        {"a checkBox outside a group", L"<customUI " + ns + L"><ribbon><tabs><tab idMso=\"TabMail\"><checkBox id=\"C\"/></tab></tabs></ribbon></customUI>",
+         L" is refused: line 1, column 108: <checkBox> cannot stand in <tab>"},
+        {"an item outside a dropDown", inGroup(L"<item id=\"I\"/>"), L" is refused: line 1, column 122: <item> cannot stand in <group>"},
+        {"an item without an id", inGroup(L"<dropDown id=\"D\"><item label=\"i\"/></dropDown>"),
+         L" is refused: line 1, column 139: <item> needs an id"},
+        {"an item after the dropDown's buttons", inGroup(L"<dropDown id=\"D\"><button id=\"B\"/><item id=\"I\"/></dropDown>"),
+         L" is refused: line 1, column 155: <item> cannot follow a <button> in <dropDown>"},
+        {"an item id used twice", inGroup(L"<dropDown id=\"D\"><item id=\"D\"/></dropDown>"),
+         L" is refused: line 1, column 139: the id \"D\" is given twice"},
+        {"a size on a checkBox", inGroup(L"<checkBox id=\"C\" size=\"large\"/>"),
+         L" is refused: line 1, column 122: <checkBox> has no attribute size"},
+        {"a Boolean that isn't one", inGroup(L"<dropDown id=\"D\" showItemLabel=\"yes\"/>"),
+         L" is refused: line 1, column 122: <dropDown> showItemLabel: \"yes\" is not true or false"},
+        {"an empty getPressed", inGroup(L"<checkBox id=\"C\" getPressed=\"\"/>"),
+         L" is refused: line 1, column 122: <checkBox> getPressed: the value is empty"},
+        {"text in an item", inGroup(L"<dropDown id=\"D\"><item id=\"I\">CSV</item></dropDown>"),
+         L" is refused: line 1, column 154: <item> holds text"},
+        {"a checkBox without an id", inGroup(L"<checkBox label=\"C\"/>"),
+         L" is refused: line 1, column 122: <checkBox> needs exactly one of id, idMso and idQ"},
     };
     for (const Row& r : rows) {
-        setUp_ = [&](RibbonAddIn& a) { a.document = r.document; };
+        setUp_ = [&](TestAddIn& a) { a.document = r.document; };
         simclient::ClearLog();
         Connect();
         const std::wstring line = std::wstring(L"Host: the ribbon of ") + kAddIn + L" for \"Microsoft.Outlook.Explorer\"" + r.outcome + L"\n";
         EXPECT_TRUE(Contains(simclient::Log(), line)) << r.label << "\n" << simclient::Log();
-        EXPECT_EQ(r.outcome.rfind(L": 1 tab", 0) == 0 ? 1u : 0u, simclient::HostRibbon().size()) << r.label;
+        EXPECT_EQ(r.shown, simclient::HostRibbonControls().size()) << r.label;
         EXPECT_TRUE(simclient::HostAddIns().back().connected) << r.label;
         simclient::HostShutdown();
         addIn_.Reset();
@@ -326,28 +269,26 @@ TEST_F(HostRibbon, AClickCallsTheCallbackByNameWithTheButtonsControl) {
         std::wstring id, tag, idByName, tagByName, contextCaption;
         bool sameObject = false;
     } seen;
-    setUp_ = [&](RibbonAddIn& a) {
-        a.onAction = [&](IDispatch* control) {
-            // A C++ add-in may take the argument for the interface without asking.
-            auto* direct = static_cast<IRibbonControl*>(control);
-            orv::Bstr id, tag;
-            ComPtr<IDispatch> context;
-            EXPECT_EQ(S_OK, direct->get_Id(id.put()));
-            EXPECT_EQ(S_OK, direct->get_Tag(tag.put()));
-            EXPECT_EQ(S_OK, direct->get_Context(context.GetAddressOf()));
-            seen.id = id.str();
-            seen.tag = tag.str();
-            seen.contextCaption = orv::GetString(context.Get(), L"Caption");
-            seen.idByName = orv::GetString(control, L"Id");
-            seen.tagByName = orv::GetString(control, L"Tag");
-            ComPtr<IRibbonControl> asked;
-            ComPtr<IUnknown> a1, a2;
-            control->QueryInterface(__uuidof(IRibbonControl), reinterpret_cast<void**>(asked.GetAddressOf()));
-            control->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a1.GetAddressOf()));
-            if (asked) asked->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a2.GetAddressOf()));
-            seen.sameObject = asked && a1 && a1 == a2;
-            EXPECT_EQ(1, simclient::LiveObjects(L"RibbonControl"));
-        };
+    onClick_ = [&](IDispatch* control) {
+        // A C++ add-in may take the argument for the interface without asking.
+        auto* direct = static_cast<IRibbonControl*>(control);
+        orv::Bstr id, tag;
+        ComPtr<IDispatch> context;
+        EXPECT_EQ(S_OK, direct->get_Id(id.put()));
+        EXPECT_EQ(S_OK, direct->get_Tag(tag.put()));
+        EXPECT_EQ(S_OK, direct->get_Context(context.GetAddressOf()));
+        seen.id = id.str();
+        seen.tag = tag.str();
+        seen.contextCaption = orv::GetString(context.Get(), L"Caption");
+        seen.idByName = orv::GetString(control, L"Id");
+        seen.tagByName = orv::GetString(control, L"Tag");
+        ComPtr<IRibbonControl> asked;
+        ComPtr<IUnknown> a1, a2;
+        control->QueryInterface(__uuidof(IRibbonControl), reinterpret_cast<void**>(asked.GetAddressOf()));
+        control->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a1.GetAddressOf()));
+        if (asked) asked->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a2.GetAddressOf()));
+        seen.sameObject = asked && a1 && a1 == a2;
+        EXPECT_EQ(1, simclient::LiveObjects(L"RibbonControl"));
     };
     Connect();
     struct Row {
@@ -408,8 +349,8 @@ TEST_F(HostRibbon, ClicksThatFailAreLoggedAndReported) {
     };
     Connect();
     for (const Row& r : rows) {
-        addIn_->actionResult = r.actionResult;
-        addIn_->actionFailure = r.actionFailure;
+        addIn_->callbackResult = r.actionResult;
+        addIn_->callbackFailure = r.actionFailure;
         simclient::ClearLog();
         std::wstring description;
         HRESULT hr = S_OK;
@@ -434,47 +375,46 @@ TEST_F(HostRibbon, ClicksThatFailAreLoggedAndReported) {
 TEST_F(HostRibbon, RibbonControlFollowsAutomationRulesAndTakesFaultRules) {
     std::vector<std::pair<std::wstring, HRESULT>> results;
     auto note = [&](const wchar_t* what, HRESULT hr) { results.emplace_back(what, hr); };
-    setUp_ = [&](RibbonAddIn& a) {
-        a.keepControl = true;
-        a.onAction = [&](IDispatch* control) {
-            auto* direct = static_cast<IRibbonControl*>(control);
-            note(L"get_Id(null)", direct->get_Id(nullptr));
-            note(L"Id(1)", orvtest::FailureOf([&] { orv::Call(control, L"Id", {Variant::I4(1)}); }));
-            // The raw answers, not the run-time error the client helpers make of them.
-            Variant x = Variant::Str(L"x");
-            DISPID putId = DISPID_PROPERTYPUT;
-            DISPPARAMS put{const_cast<VARIANT*>(&x.get()), &putId, 1, 1};
-            note(L"Id = x", control->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr));
-            std::wstring caption = L"Caption";
-            LPOLESTR names[] = {caption.data()};
-            DISPID dispid = 0;
-            note(L"Caption", control->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid));
-            DISPPARAMS none{};
-            VARIANT v;
-            VariantInit(&v);
-            note(L"DISPID 2", control->Invoke(2, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr));
-            note(L"DISPID 2 is an object", v.vt == VT_DISPATCH && v.pdispVal ? S_OK : E_FAIL);
-            VariantClear(&v);
-            note(L"DISPID 4", control->Invoke(4, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr));
-            simclient::LoadScenario(LR"({"outlook":{"version":"16.0.0.0"},"faults":[
-                {"object":"RibbonControl","id":"TestButton","member":"Id","hresult":"0x80004005","description":"no id"},
-                {"object":"RibbonControl","member":"Context","returns":"nothing"},
-                {"object":"RibbonControl","member":"Tag","returns":"wrongType"}]})");
-            orv::Bstr id, tag;
-            ComPtr<IDispatch> context;
-            note(L"get_Id failing", direct->get_Id(id.put()));
-            IErrorInfo* info = nullptr;
-            orv::Bstr description;
-            if (GetErrorInfo(0, &info) == S_OK && info) {
-                info->GetDescription(description.put());
-                info->Release();
-            }
-            note((L"error info " + description.str()).c_str(), S_OK);
-            note(L"get_Context Nothing", direct->get_Context(context.GetAddressOf()));
-            note(context ? L"an object" : L"no object", S_OK);
-            note(L"get_Tag wrong type", direct->get_Tag(tag.put()));
-            note(L"Tag by name wrong type", orv::Call(control, L"Tag").vt() == (VT_ARRAY | VT_VARIANT) ? S_OK : E_FAIL);
-        };
+    ComPtr<IDispatch> kept;
+    onClick_ = [&](IDispatch* control) {
+        kept = control;
+        auto* direct = static_cast<IRibbonControl*>(control);
+        note(L"get_Id(null)", direct->get_Id(nullptr));
+        note(L"Id(1)", orvtest::FailureOf([&] { orv::Call(control, L"Id", {Variant::I4(1)}); }));
+        // The raw answers, not the run-time error the client helpers make of them.
+        Variant x = Variant::Str(L"x");
+        DISPID putId = DISPID_PROPERTYPUT;
+        DISPPARAMS put{const_cast<VARIANT*>(&x.get()), &putId, 1, 1};
+        note(L"Id = x", control->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr));
+        std::wstring caption = L"Caption";
+        LPOLESTR names[] = {caption.data()};
+        DISPID dispid = 0;
+        note(L"Caption", control->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid));
+        DISPPARAMS none{};
+        VARIANT v;
+        VariantInit(&v);
+        note(L"DISPID 2", control->Invoke(2, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr));
+        note(L"DISPID 2 is an object", v.vt == VT_DISPATCH && v.pdispVal ? S_OK : E_FAIL);
+        VariantClear(&v);
+        note(L"DISPID 4", control->Invoke(4, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr));
+        simclient::LoadScenario(LR"({"outlook":{"version":"16.0.0.0"},"faults":[
+            {"object":"RibbonControl","id":"TestButton","member":"Id","hresult":"0x80004005","description":"no id"},
+            {"object":"RibbonControl","member":"Context","returns":"nothing"},
+            {"object":"RibbonControl","member":"Tag","returns":"wrongType"}]})");
+        orv::Bstr id, tag;
+        ComPtr<IDispatch> context;
+        note(L"get_Id failing", direct->get_Id(id.put()));
+        IErrorInfo* info = nullptr;
+        orv::Bstr description;
+        if (GetErrorInfo(0, &info) == S_OK && info) {
+            info->GetDescription(description.put());
+            info->Release();
+        }
+        note((L"error info " + description.str()).c_str(), S_OK);
+        note(L"get_Context Nothing", direct->get_Context(context.GetAddressOf()));
+        note(context ? L"an object" : L"no object", S_OK);
+        note(L"get_Tag wrong type", direct->get_Tag(tag.put()));
+        note(L"Tag by name wrong type", orv::Call(control, L"Tag").vt() == (VT_ARRAY | VT_VARIANT) ? S_OK : E_FAIL);
     };
     Connect();
     simclient::HostRibbonClick(L"TestButton");
@@ -486,7 +426,7 @@ TEST_F(HostRibbon, RibbonControlFollowsAutomationRulesAndTakesFaultRules) {
                   {L"Tag by name wrong type", S_OK}}),
               results);
     EXPECT_EQ(1, simclient::LiveObjects(L"RibbonControl")) << "the add-in still holds it";
-    addIn_->keptControl.Reset();
+    kept.Reset();
     EXPECT_EQ(0, simclient::LiveObjects(L"RibbonControl"));
     simclient::HostShutdown();
 }
@@ -542,7 +482,7 @@ TEST_F(HostRibbon, AnAddInWithoutARibbonStaysConnectedWithoutButtons) {
              L".GetCustomUI(\"Microsoft.Outlook.Explorer\")\n" + kAddIn + L".GetCustomUI failed 0x8000FFFF \"\"\n"},
     };
     for (const Row& r : rows) {
-        setUp_ = [&](RibbonAddIn& a) {
+        setUp_ = [&](TestAddIn& a) {
             a.offersRibbon = r.offersRibbon;
             a.getCustomUIResult = r.getCustomUIResult;
         };
@@ -585,22 +525,30 @@ TEST_F(HostRibbon, VersionInTheScenarioIsCheckedWithItsPlace) {
 // the process without a word to the add-ins.
 TEST_F(HostRibbon, HostProgramListsClicksAndEndsFast) {
     std::wstring dir = orvtest::ScratchDir(L"host_ribbon");
-    std::wstring log = dir + L"\\log.txt", state = dir + L"\\state.json", scenario = dir + L"\\scenario.json";
+    std::wstring log = dir + L"\\log.txt", state = dir + L"\\state.json", scenario = dir + L"\\scenario.json",
+                 script = dir + L"\\steps.txt";
     orvtest::WriteBytes(scenario, R"({"outlook":{"version":"16.0.0.0"},"host":{"addinsKey":"Software\\OrvalisTest\\Outlook\\Addins"}})");
+    orvtest::WriteBytes(script, "startup\nribbon-select  Format   2\nshutdown\n");
     SetEnvironmentVariableW(L"ORVALIS_SIM_LOG", log.c_str());
     SetEnvironmentVariableW(L"ORVALIS_HOST_STATE", state.c_str());
     SetEnvironmentVariableW(L"ORVALIS_SIM_SCENARIO", scenario.c_str());
     std::wstring exe = L"\"" + orvtest::BuildPath(L"sim\\host\\OrvalisHost.exe") + L"\" ";
     struct Row {
         const char* label;
-        const wchar_t* args;
+        std::wstring args;
         DWORD exitCode;
         const char* output;
         const wchar_t* logged;
     } rows[] = {
         {"ribbon steps", L"startup ribbon ribbon-click Missing shutdown", 1,
-         "startup: ok\nribbon: no ribbon buttons\nribbon-click Missing: failed 0x80070057 No ribbon button has the id \"Missing\"\n",
+         "startup: ok\nribbon: no ribbon controls\nribbon-click Missing: failed 0x80070057 No ribbon control has the id \"Missing\"\n",
          L"Host.Startup()\nHost.RibbonClick(\"Missing\")\n"},
+        {"a choice by item id", L"startup ribbon-select Format Csv", 1,
+         "startup: ok\nribbon-select Format Csv: failed 0x80070057 No ribbon control has the id \"Format\"\n",
+         L"Host.Startup()\nHost.RibbonSelect(\"Format\", \"Csv\")\n"},
+        {"a choice by index, in a script", L"script \"" + script + L"\"", 1,
+         "startup: ok\nribbon-select Format 2: failed 0x80070057 No ribbon control has the id \"Format\"\n",
+         L"Host.Startup()\nHost.RibbonSelect(\"Format\", 2)\n"},
         {"fast exit", L"startup fast-exit shutdown", 0, "startup: ok\nfast-exit: ending now\n",
          L"Host.Startup()\nHost.FastExit()\n"},
     };
