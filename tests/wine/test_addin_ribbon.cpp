@@ -71,7 +71,13 @@ const std::vector<std::wstring> kRibbonStartup = {
     kAddIn + L"OnConnection(mode 1)",
     kAddIn + L"QueryInterface(IRibbonExtensibility)",
     kAddIn + L"GetCustomUI(\"Microsoft.Outlook.Explorer\")",
-    L"Host: the ribbon of AddIn[ORVALISutility.Addin] for \"Microsoft.Outlook.Explorer\": 1 tab, 1 group, 1 button (OrvalisButton)",
+    L"Host: the ribbon of AddIn[ORVALISutility.Addin] for \"Microsoft.Outlook.Explorer\": 1 tab, 1 group, 1 button, 1 checkBox, "
+    L"1 dropDown (OrvalisButton, OrvalisExpandNested, OrvalisListFormat)",
+    // The options' controls ask for their state as the ribbon is first shown.
+    kAddIn + L"GetIDsOfNames(\"GetOrvalisExpandNested\")",
+    kAddIn + L"Invoke(1002 \"GetOrvalisExpandNested\", DISPATCH_METHOD, RibbonControl[OrvalisExpandNested])",
+    kAddIn + L"GetIDsOfNames(\"GetOrvalisListFormat\")",
+    kAddIn + L"Invoke(1004 \"GetOrvalisListFormat\", DISPATCH_METHOD, RibbonControl[OrvalisListFormat])",
     kAddIn + L"OnStartupComplete()",
 };
 
