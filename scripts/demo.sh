@@ -2,7 +2,7 @@
 # The demo: builds everything, makes a Wine prefix with the add-in and the stand-ins registered,
 # and plays the mail client through one whole run of the add-in on an address book:
 #
-#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [--client <year>] [scenario.json]
+#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [--client <year>] [--nested] [--format <form>] [scenario.json]
 #
 # The scenario (default: samples/scenario.json) holds the address book's directory and what
 # the user picks in the "Select Names" dialog; see samples/README.md. --arch x64 runs the
@@ -12,11 +12,17 @@
 # --arch x64 implies it. --client plays that version of the mail client (2000, 2002, 2003,
 # 2007, 2010, 2013, 2016; without it the 2000 version, as always): from 2010 on the client shows
 # a ribbon, and the run clicks the add-in's ribbon button "Orvalis" instead of the toolbar's,
-# opens the window a second time after closing it, and shuts down with the window open.
+# opens the window a second time after closing it, and shuts down with the window open. On such
+# a client the user can first set the list's two options on the ribbon: --nested ticks "Lists
+# in lists" (a list inside a picked list gives its own members; the sample with nesting,
+# samples/scenario-nested.json, is then the default scenario), --format chooses the form of the
+# list: address-name (the default), mailman ("Name <address>") or csv.
 set -euo pipefail
 arch=x86
 cdo=with
 client=
+nested=
+format=
 while [ $# -gt 0 ]; do
   case "$1" in
     --without-cdo) cdo=without; shift ;;
@@ -24,20 +30,34 @@ while [ $# -gt 0 ]; do
     --arch=*) arch=${1#--arch=}; shift ;;
     --client) client=${2:-}; shift 2 || { echo "--client needs a year (2000 ... 2016)" >&2; exit 2; } ;;
     --client=*) client=${1#--client=}; shift ;;
+    --nested) nested=yes; shift ;;
+    --format) format=${2:-}; shift 2 || { echo "--format needs address-name, mailman or csv" >&2; exit 2; } ;;
+    --format=*) format=${1#--format=}; shift ;;
     *) break ;;
   esac
 done
 case "$arch" in x86|x64) ;; *) echo "unknown architecture: $arch (x86 or x64)" >&2; exit 2 ;; esac
 case "$client" in ""|2000|2002|2003|2007|2010|2013|2016) ;;
   *) echo "unknown client: $client (2000, 2002, 2003, 2007, 2010, 2013 or 2016)" >&2; exit 2 ;; esac
+case "$format" in ""|address-name|mailman|csv) ;;
+  *) echo "unknown format: $format (address-name, mailman or csv)" >&2; exit 2 ;; esac
+if [ -n "$nested$format" ]; then
+  case "$client" in 2010|2013|2016) ;;
+    *) echo "--nested and --format are options on the ribbon of the mail client from its 2010 version on: add --client 2010, 2013 or 2016" >&2
+       exit 2 ;; esac
+fi
 [ "$arch" = x64 ] && cdo=without
 export ORVALIS_ARCH=$arch
 demo_flags=()
 [ "$cdo" = without ] && demo_flags=(--without-cdo)
 [ -n "$client" ] && demo_flags+=(--client "$client")
+[ -n "$nested" ] && demo_flags+=(--nested)
+[ -n "$format" ] && demo_flags+=(--format "$format")
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 # The scenario as the user named it, from where they are; the sample from the project's root.
-shown=${1:-samples/scenario.json}
+default_scenario=samples/scenario.json
+[ -n "$nested" ] && default_scenario=samples/scenario-nested.json
+shown=${1:-$default_scenario}
 [ $# -gt 0 ] || cd "$ORVALIS_ROOT"
 [ -f "$shown" ] || { echo "no such scenario file: $shown" >&2; exit 2; }
 scenario=$(realpath "$shown")
@@ -53,11 +73,15 @@ echo "The $([ "$arch" = x64 ] && echo 64 || echo 32)-bit add-in: $ORVALIS_BIN/ad
 out=$ORVALIS_BUILD/demo
 [ "$arch" = x64 ] && out=$ORVALIS_BUILD/demo-x64
 [ -n "$client" ] && out=$out-$client
+[ -n "$nested" ] && out=$out-nested
+[ -n "$format" ] && out=$out-$format
+saved_name=subscribers.txt
+[ "$format" = csv ] && saved_name=subscribers.csv
 rm -rf "$out"
 mkdir -p "$out"
 # A scenario that doesn't load stops the demo before the mail client starts; its message
 # names the file as the user did.
-export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$shown ORVALIS_DEMO_FLAGS="${demo_flags[*]:-}"
+export ORVALIS_OUT=$out ORVALIS_SCENARIO_FILE=$shown ORVALIS_DEMO_FLAGS="${demo_flags[*]:-}" ORVALIS_SAVED_NAME=$saved_name
 
 winpath() { echo "Z:${1//\//\\}"; }
 export ORVALIS_SIM_SCENARIO=$(winpath "$scenario")
@@ -71,7 +95,7 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f >/dev/null
   "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 800x600 /f >/dev/null
   wineserver -k; wineserver -w; wineserver -p
-  save="Z:${ORVALIS_OUT//\//\\}\\subscribers.txt"
+  save="Z:${ORVALIS_OUT//\//\\}\\$ORVALIS_SAVED_NAME"
   shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
   # To a file, not a pipe: the virtual desktop outlives the program and would hold a pipe open.
   rc=0
@@ -90,7 +114,7 @@ if [ -f "$out/window.bmp" ]; then
   convert "$out/window.bmp" "$out/window.png" && rm -f "$out/window.bmp"
 fi
 echo
-[ -f "$out/subscribers.txt" ] || { echo "The demo did not save the list." >&2; exit 1; }
-echo "Saved list:  $out/subscribers.txt"
+[ -f "$out/$saved_name" ] || { echo "The demo did not save the list." >&2; exit 1; }
+echo "Saved list:  $out/$saved_name"
 [ -f "$out/window.png" ] && echo "Screenshot:  $out/window.png"
 exit 0

@@ -1,7 +1,7 @@
 // The demo: plays the mail client through one whole run of the add-in, the way a person
 // would use it, and prints what came out.
 //
-//   OrvalisDemo.exe [--without-cdo] [--client <year>] <save-path> <screenshot.bmp>
+//   OrvalisDemo.exe [--without-cdo] [--client <year>] [--nested] [--format <form>] <save-path> <screenshot.bmp>
 //
 // Start-up (the add-in installs its button and menu item, then disconnects itself), a
 // click on the button (the add-in is loaded on demand and opens its window), "Create
@@ -12,7 +12,9 @@
 // --client plays that version of the mail client (2000, 2002, 2003, 2007; 2010, 2013, 2016).
 // From 2010 on the client is a ribbon host and the run takes the add-in's ribbon button
 // instead: start-up, a click on the button "Orvalis" of the ribbon's group "Orvalis", Create
-// List, copy, save, close, a second click, and the shutdown with the window open.
+// List, copy, save, close, a second click, and the shutdown with the window open. There the
+// user may first set the list's options beside the button: --nested ticks "Lists in lists",
+// --format chooses the form of the list ("address-name", "mailman" or "csv") in "Format".
 //
 // A scenario (or host state file) that doesn't load stops it before the mail client starts,
 // with one line naming the file, the place and what is wrong, and exit code 2.
@@ -147,14 +149,36 @@ void MakeCopyAndSaveList(HWND form, const std::wstring& savePath, const std::wst
     Say(L"  saved: " + savePath);
 }
 
-// The buttons the add-ins put on the explorer's ribbon.
+// The controls the add-ins put on the explorer's ribbon, as it shows them now.
 void ShowRibbon() {
-    auto buttons = simclient::HostRibbon();
-    if (buttons.empty()) Say(L"  ribbon: no buttons from add-ins");
-    for (const auto& b : buttons)
-        Say(L"  ribbon: tab " + b.tab + L", group \"" + b.groupLabel + L"\": button \"" + b.Attribute(L"label") + L"\" (id " +
-            b.Attribute(L"id") + L", " + (b.Attribute(L"size").empty() ? L"normal" : b.Attribute(L"size")) + L", onAction " +
-            b.Attribute(L"onAction") + L") of " + b.progId);
+    auto controls = simclient::HostRibbonControls();
+    if (controls.empty()) Say(L"  ribbon: no controls from add-ins");
+    for (const auto& c : controls) {
+        std::wstring text = L"  ribbon: tab " + c.tab + L", group \"" + c.groupLabel + L"\": " + c.kind + L" \"" +
+                            c.Attribute(L"label") + L"\" (id " + c.Attribute(L"id");
+        if (c.kind == L"button")
+            text += L", " + (c.Attribute(L"size").empty() ? std::wstring(L"normal") : c.Attribute(L"size")) + L", onAction " +
+                    c.Attribute(L"onAction") + L")";
+        else if (c.kind == L"checkBox")
+            text += std::wstring(L") ") + (c.pressed ? L"ticked" : L"unticked");
+        else
+            text += L") showing item " + std::to_wstring(c.selected) + L" (" + c.SelectedItem() + L")";
+        Say(text + L" of " + c.progId);
+    }
+}
+
+// The user sets the list's options on the ribbon, as asked on the command line.
+void SetOptions(bool nested, const std::wstring& format) {
+    if (nested && !simclient::HostRibbonControl(L"OrvalisExpandNested").pressed) {
+        Say(L"   The user ticks \"Lists in lists\".");
+        simclient::HostRibbonClick(L"OrvalisExpandNested");
+    }
+    if (!format.empty()) {
+        const wchar_t* item = format == L"mailman" ? L"FormatMailman" : format == L"csv" ? L"FormatCsv" : L"FormatAddressName";
+        Say(L"   The user chooses \"Format\": " + std::wstring(item) + L".");
+        simclient::HostRibbonSelect(L"OrvalisListFormat", item);
+    }
+    if (nested || !format.empty()) ShowRibbon();
 }
 
 // The id the add-in's document gives its button "Orvalis" in the group "Orvalis"; "" when none.
@@ -173,7 +197,8 @@ bool WindowShown() {
 // One whole run. On a client up to 2007 the toolbar button loads the add-in on demand; from
 // 2010 on (ribbon) the add-in stays connected and its ribbon button opens the window, a second
 // time after it was closed, and the client shuts down with the window open.
-int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo, bool ribbon) {
+int Run(const std::wstring& savePath, const std::wstring& screenshot, bool withoutCdo, bool ribbon, bool nested,
+        const std::wstring& format) {
     desktop::WinHelpCatcher viewer;
     size_t helpShown = 0, htmlHelpShown = 0;
     if (withoutCdo) simclient::HideCdoRegistration();
@@ -185,6 +210,7 @@ int Run(const std::wstring& savePath, const std::wstring& screenshot, bool witho
     if (ribbon) ShowRibbon();
     ShowControls();
     ShowAddIns();
+    if (ribbon) SetOptions(nested, format);
 
     std::function<void()> click = [] { simclient::HostClick(L"Standard/Orvalis"); };
     if (ribbon) {
@@ -248,8 +274,8 @@ std::wstring VersionOf(const std::wstring& year) {
 int wmain(int argc, wchar_t** argv) {
     // Options first: --without-cdo plays a machine where CDO isn't installed, --client <year>
     // a version of the mail client.
-    bool withoutCdo = false;
-    std::wstring year;
+    bool withoutCdo = false, nested = false;
+    std::wstring year, format;
     for (; argc > 1 && argv[1][0] == L'-' && argv[1][1] == L'-'; --argc, ++argv) {
         const std::wstring option = argv[1];
         if (option == L"--without-cdo") {
@@ -257,14 +283,21 @@ int wmain(int argc, wchar_t** argv) {
         } else if (option == L"--client" && argc > 2 && !VersionOf(argv[2]).empty()) {
             year = argv[2];
             --argc, ++argv;
+        } else if (option == L"--nested") {
+            nested = true;
+        } else if (option == L"--format" && argc > 2 &&
+                   (std::wstring(argv[2]) == L"address-name" || std::wstring(argv[2]) == L"mailman" ||
+                    std::wstring(argv[2]) == L"csv")) {
+            format = argv[2];
+            --argc, ++argv;
         } else {
             argc = 0;
             break;
         }
     }
     if (argc < 2) {
-        fputs("usage: OrvalisDemo [--without-cdo] [--client 2000|2002|2003|2007|2010|2013|2016] <save-path> "
-              "[screenshot.bmp]\n",
+        fputs("usage: OrvalisDemo [--without-cdo] [--client 2000|2002|2003|2007|2010|2013|2016] [--nested] "
+              "[--format address-name|mailman|csv] <save-path> [screenshot.bmp]\n",
               stderr);
         return 2;
     }
@@ -284,7 +317,7 @@ int wmain(int argc, wchar_t** argv) {
             ribbon = std::stoi(VersionOf(year)) >= 14;
             Say(L"The mail client is its " + year + L" version" + (ribbon ? L": the add-in's place is the ribbon." : L"."));
         }
-        rc = Run(save, shot, withoutCdo, ribbon);
+        rc = Run(save, shot, withoutCdo, ribbon, nested, format);
     } catch (const orv::Error& e) {
         Say(L"demo failed: " + e.description());
     } catch (...) {
