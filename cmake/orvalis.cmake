@@ -17,3 +17,17 @@ function(orvalis_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${results})
 endfunction()
+
+# orvalis_define(HEADER NAME VAR): the value of "#define NAME value" in a contract header,
+# without its quotes and with the C escapes of backslashes undone. The version, the add-in's
+# identity and the texts the installer writes live in those headers only.
+function(orvalis_define header name var)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/contract/${header} lines REGEX "^#define ${name} ")
+  if(NOT lines MATCHES "^#define ${name} (.+)$")
+    message(FATAL_ERROR "contract/${header} defines no ${name}")
+  endif()
+  string(STRIP "${CMAKE_MATCH_1}" value)
+  string(REGEX REPLACE "^\"(.*)\"$" "\\1" value "${value}")
+  string(REPLACE "\\\\" "\\" value "${value}")
+  set(${var} "${value}" PARENT_SCOPE)
+endfunction()

@@ -2,7 +2,8 @@
 # The demo: builds everything, makes a Wine prefix with the add-in and the stand-ins registered,
 # and plays the mail client through one whole run of the add-in on an address book:
 #
-#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [--client <year>] [scenario.json]
+#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [--client <year>] [--require-signed [--unsigned]]
+#                        [scenario.json]
 #
 # The scenario (default: samples/scenario.json) holds the address book's directory and what
 # the user picks in the "Select Names" dialog; see samples/README.md. --arch x64 runs the
@@ -13,12 +14,20 @@
 # 2007, 2010, 2013, 2016; without it the 2000 version, as always): from 2010 on the client shows
 # a ribbon, and the run clicks the add-in's ribbon button "Orvalis" instead of the toolbar's,
 # opens the window a second time after closing it, and shuts down with the window open.
+# --require-signed plays a client whose policy lets only add-ins signed by a trusted publisher
+# load: the build is signed with a throwaway certificate (scripts/test-authority.sh), which the
+# prefix trusts as an administrator would, and the usual run follows; with --unsigned as well
+# the build stays unsigned and the run shows the client refusing the add-in.
 set -euo pipefail
 arch=x86
 cdo=with
 client=
+require_signed=no
+unsigned=no
 while [ $# -gt 0 ]; do
   case "$1" in
+    --require-signed) require_signed=yes; shift ;;
+    --unsigned) unsigned=yes; shift ;;
     --without-cdo) cdo=without; shift ;;
     --arch) arch=${2:-}; shift 2 || { echo "--arch needs x86 or x64" >&2; exit 2; } ;;
     --arch=*) arch=${1#--arch=}; shift ;;
@@ -31,6 +40,7 @@ case "$arch" in x86|x64) ;; *) echo "unknown architecture: $arch (x86 or x64)" >
 case "$client" in ""|2000|2002|2003|2007|2010|2013|2016) ;;
   *) echo "unknown client: $client (2000, 2002, 2003, 2007, 2010, 2013 or 2016)" >&2; exit 2 ;; esac
 [ "$arch" = x64 ] && cdo=without
+[ "$unsigned" = no ] || [ "$require_signed" = yes ] || { echo "--unsigned goes with --require-signed" >&2; exit 2; }
 export ORVALIS_ARCH=$arch
 demo_flags=()
 [ "$cdo" = without ] && demo_flags=(--without-cdo)
@@ -42,6 +52,25 @@ shown=${1:-samples/scenario.json}
 [ -f "$shown" ] || { echo "no such scenario file: $shown" >&2; exit 2; }
 scenario=$(realpath "$shown")
 cd "$ORVALIS_ROOT"
+
+# The signing policy: the client's version names its policy key (9.0 for 2000, 16.0 for 2016).
+export ORVALIS_DEMO_POLICY=
+if [ "$require_signed" = yes ]; then
+  case "$client" in 2002) major=10 ;; 2003) major=11 ;; 2007) major=12 ;; 2010) major=14 ;; 2013) major=15 ;;
+    2016) major=16 ;; *) major=9 ;; esac
+  export ORVALIS_DEMO_POLICY="HKCU\\Software\\Policies\\Microsoft\\Office\\$major.0\\Outlook\\Security"
+  export ORVALIS_DEMO_AUTHORITY=
+  if [ "$unsigned" = yes ]; then
+    unset ORVALIS_SIGN_PFX ORVALIS_SIGN_PASSWORD_FILE ORVALIS_TIMESTAMP_URL
+    echo "The client requires add-ins signed by a trusted publisher; the build stays unsigned."
+  else
+    ORVALIS_DEMO_AUTHORITY=$ORVALIS_BUILD/demo-authority
+    bash scripts/test-authority.sh "$ORVALIS_DEMO_AUTHORITY"
+    export ORVALIS_SIGN_PFX=$ORVALIS_DEMO_AUTHORITY/signer.pfx ORVALIS_SIGN_PASSWORD_FILE=$ORVALIS_DEMO_AUTHORITY/signer.pass
+    unset ORVALIS_TIMESTAMP_URL
+    echo "The client requires add-ins signed by a trusted publisher; the build is signed by the throwaway \"Orvalis Test Publisher\"."
+  fi
+fi
 
 echo "Building..."
 bash scripts/build.sh >/dev/null
@@ -70,6 +99,15 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   # A virtual desktop, so the window gets its title bar in the screenshot.
   "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f >/dev/null
   "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 800x600 /f >/dev/null
+  # The policy in the registry, and the throwaway publisher trusted as an administrator would.
+  if [ -n "$ORVALIS_DEMO_POLICY" ]; then
+    "$ORVALIS_WINE" reg.exe add "$ORVALIS_DEMO_POLICY" /v requireaddinsig /t REG_DWORD /d 1 /f >/dev/null
+    if [ -n "$ORVALIS_DEMO_AUTHORITY" ]; then
+      trust="$ORVALIS_BIN/sim/trust/OrvalisTrust.exe"
+      "$ORVALIS_WINE" "$trust" add Root "Z:${ORVALIS_DEMO_AUTHORITY//\//\\}\\root.cer"
+      "$ORVALIS_WINE" "$trust" add TrustedPublisher "Z:${ORVALIS_DEMO_AUTHORITY//\//\\}\\signer.cer"
+    fi
+  fi
   wineserver -k; wineserver -w; wineserver -p
   save="Z:${ORVALIS_OUT//\//\\}\\subscribers.txt"
   shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
@@ -90,6 +128,10 @@ if [ -f "$out/window.bmp" ]; then
   convert "$out/window.bmp" "$out/window.png" && rm -f "$out/window.bmp"
 fi
 echo
+# An unsigned build under the policy: the refusal is what there is to show.
+if [ "$unsigned" = yes ] && grep -q "the mail client refused the add-in" "$out/output.txt"; then
+  exit 0
+fi
 [ -f "$out/subscribers.txt" ] || { echo "The demo did not save the list." >&2; exit 1; }
 echo "Saved list:  $out/subscribers.txt"
 [ -f "$out/window.png" ] && echo "Screenshot:  $out/window.png"

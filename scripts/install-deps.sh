@@ -16,7 +16,7 @@ packages=(cmake ninja-build g++ g++-mingw-w64-i686 mingw-w64-tools libwine-dev
           wine wine32:i386 xvfb xauth x11-apps imagemagick googletest libgtest-dev
           nlohmann-json3-dev binutils-mingw-w64-i686 python3 wixl msitools
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 clang libfuzzer-14-dev
-          fp-utils-3.2.2)
+          fp-utils-3.2.2 osslsigncode openssl)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
