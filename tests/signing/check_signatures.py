@@ -73,6 +73,11 @@ class Bench:
             if signed.returncode:
                 problems.append(f"signing {name}: {signed.stderr}")
         problems += self.make_variants()
+        # The help beside each copy, as a package installs it: the add-in shows it through HTML
+        # Help there (the prefix's stand-in), and never starts a help viewer of Wine's.
+        chm = os.path.join(self.build, "addin", "orvalis.chm")
+        for folder in [self.signed] + glob.glob(os.path.join(self.work, "variants", "*")):
+            shutil.copyfile(chm, os.path.join(folder, "orvalis.chm"))
         if len(self.settings) != 2:
             problems.append(f"expected the settings of 2 packages, found {self.settings}")
         for settings in self.settings:
