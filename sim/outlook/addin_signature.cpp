@@ -32,10 +32,45 @@ struct CertContext {
     }
 };
 
+// wintrust.dll, loaded for each check: its import library would also bring an export named
+// DllRegisterServer, which the 32-bit linker then takes for this DLL's own.
+class WinTrust {
+public:
+    WinTrust() : module_(LoadLibraryExW(L"wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        if (!module_) return;
+        verify_ = Function<decltype(&WinVerifyTrust)>("WinVerifyTrust");
+        provData_ = Function<decltype(&WTHelperProvDataFromStateData)>("WTHelperProvDataFromStateData");
+        signer_ = Function<decltype(&WTHelperGetProvSignerFromChain)>("WTHelperGetProvSignerFromChain");
+    }
+    WinTrust(const WinTrust&) = delete;
+    WinTrust& operator=(const WinTrust&) = delete;
+    ~WinTrust() {
+        if (module_) FreeLibrary(module_);
+    }
+
+    bool Loaded() const { return verify_ && provData_ && signer_; }
+    LONG Verify(GUID* action, WINTRUST_DATA* data) const {
+        return verify_(static_cast<HWND>(INVALID_HANDLE_VALUE), action, data);
+    }
+    CRYPT_PROVIDER_DATA* ProviderData(HANDLE state) const { return provData_(state); }
+    CRYPT_PROVIDER_SGNR* FirstSigner(CRYPT_PROVIDER_DATA* provider) const { return signer_(provider, 0, FALSE, 0); }
+
+private:
+    template <class F>
+    F Function(const char* name) const {
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    }
+
+    HMODULE module_;
+    decltype(&WinVerifyTrust) verify_ = nullptr;
+    decltype(&WTHelperProvDataFromStateData) provData_ = nullptr;
+    decltype(&WTHelperGetProvSignerFromChain) signer_ = nullptr;
+};
+
 // The state WinVerifyTrust keeps between its verify and close actions.
 class TrustState {
 public:
-    TrustState(HANDLE file, const std::wstring& path) {
+    TrustState(const WinTrust& api, HANDLE file, const std::wstring& path) : api_(api) {
         info_.cbStruct = sizeof info_;
         info_.pcwszFilePath = path.c_str();
         info_.hFile = file;
@@ -52,17 +87,18 @@ public:
     ~TrustState() {
         if (!data_.hWVTStateData) return;
         data_.dwStateAction = WTD_STATEACTION_CLOSE;
-        WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+        api_.Verify(&action_, &data_);
     }
 
-    LONG Verify() { return WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_); }
+    LONG Verify() { return api_.Verify(&action_, &data_); }
     // The first signer as the provider saw it (its chain built); null when there is none.
     CRYPT_PROVIDER_SGNR* Signer() const {
-        CRYPT_PROVIDER_DATA* provider = data_.hWVTStateData ? WTHelperProvDataFromStateData(data_.hWVTStateData) : nullptr;
-        return provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+        CRYPT_PROVIDER_DATA* provider = data_.hWVTStateData ? api_.ProviderData(data_.hWVTStateData) : nullptr;
+        return provider ? api_.FirstSigner(provider) : nullptr;
     }
 
 private:
+    const WinTrust& api_;
     GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_FILE_INFO info_{};
     WINTRUST_DATA data_{};
@@ -179,7 +215,12 @@ ServerCheck CheckServerSignature(const CLSID& clsid) {
         Refuse(check, HRESULT_FROM_WIN32(error), L"cannot read the server file (" + Hex(HRESULT_FROM_WIN32(error)) + L")");
         return check;
     }
-    TrustState trust(check.file_, check.path);
+    WinTrust api;
+    if (!api.Loaded()) {
+        Refuse(check, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), L"cannot check signatures (no wintrust.dll)");
+        return check;
+    }
+    TrustState trust(api, check.file_, check.path);
     const LONG verdict = trust.Verify();
     if (verdict != ERROR_SUCCESS) {
         JudgeVerdict(check, verdict);
