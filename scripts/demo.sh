@@ -64,7 +64,9 @@ if [ "$require_signed" = yes ]; then
     unset ORVALIS_SIGN_PFX ORVALIS_SIGN_PASSWORD_FILE ORVALIS_TIMESTAMP_URL
     echo "The client requires add-ins signed by a trusted publisher; the build stays unsigned."
   else
-    ORVALIS_DEMO_AUTHORITY=$ORVALIS_BUILD/demo-authority
+    # Outside the build folder, and gone with the demo: the key and its password are of no use after it.
+    ORVALIS_DEMO_AUTHORITY=$(mktemp -d)
+    trap 'rm -rf "$ORVALIS_DEMO_AUTHORITY"' EXIT
     bash scripts/test-authority.sh "$ORVALIS_DEMO_AUTHORITY"
     export ORVALIS_SIGN_PFX=$ORVALIS_DEMO_AUTHORITY/signer.pfx ORVALIS_SIGN_PASSWORD_FILE=$ORVALIS_DEMO_AUTHORITY/signer.pass
     unset ORVALIS_TIMESTAMP_URL

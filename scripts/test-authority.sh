@@ -11,6 +11,8 @@
 #   signer.pass                 the password of signer.pfx
 #   stranger.pfx, stranger.cer  "Orvalis Test Stranger", another certificate of that root, which
 #                               nobody makes a trusted publisher (no password)
+#   tsa.crt, tsa.key, tsa.cnf   "Orvalis Test Time-Stamping", a time-stamping certificate of the
+#                               test root, with its key and an openssl ts configuration for it
 #   other-root.crt              "Orvalis Other Root", a root nobody trusts
 #   other.pfx, other.cer        "Orvalis Other Publisher", a code-signing certificate of it (no password)
 # (.crt PEM, .cer DER). Prints nothing but errors; exit code 1 on any failure.
@@ -29,6 +31,12 @@ subjectKeyIdentifier = hash
 basicConstraints = critical, CA:FALSE
 keyUsage = critical, digitalSignature
 extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+[tsa]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = critical, timeStamping
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
 EOF
@@ -59,6 +67,30 @@ root root "Orvalis Test Root"
 openssl rand -hex 16 >signer.pass
 signer signer "Orvalis Test Publisher" root signer.pass
 signer stranger "Orvalis Test Stranger" root
+# A time-stamping service's certificate, and openssl ts's settings to answer with it.
+quiet openssl req -new -newkey rsa:2048 -nodes -keyout tsa.key -out tsa.csr -subj "/O=Orvalis Tests/CN=Orvalis Test Time-Stamping"
+quiet openssl x509 -req -in tsa.csr -CA root.crt -CAkey root.key -CAcreateserial -days 730 -extfile ext.cnf -extensions tsa -out tsa.crt
+rm -f tsa.csr
+cat >tsa.cnf <<EOF
+[tsa]
+default_tsa = answer
+[answer]
+serial = $PWD/tsa.serial
+crypto_device = builtin
+signer_cert = $PWD/tsa.crt
+certs = $PWD/root.crt
+signer_key = $PWD/tsa.key
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ordering = no
+tsa_name = no
+ess_cert_id_chain = no
+ess_cert_id_alg = sha256
+EOF
+echo 01 >tsa.serial
+
 root other-root "Orvalis Other Root"
 signer other "Orvalis Other Publisher" other-root
 # The roots' keys go with this run: nothing can be issued under them later.

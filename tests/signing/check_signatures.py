@@ -134,7 +134,8 @@ class Bench:
 def signer_and_digest(text):
     """The signer's subject and the calculated digest, as osslsigncode verify prints them."""
     subject = re.search(r"Signer's certificate:.*?Subject: (.*?)\n", text, re.S)
-    digest = re.search(r"Calculated message digest\s*:\s*(\S+)", text)
+    # A package's digest is "Calculated DigitalSignature" in Debian 12's osslsigncode 2.5.
+    digest = re.search(r"Calculated (?:message digest|DigitalSignature)\s*:\s*(\S+)", text)
     return (subject.group(1).strip() if subject else None, digest.group(1) if digest else None)
 
 
@@ -330,6 +331,68 @@ def case_rebuilds_follow_the_signing_set_up(b):
     return failures
 
 
+class TimeStamping:
+    """A time-stamping service on the loopback address for one test: openssl ts answers each
+    RFC 3161 query with the test authority's time-stamping certificate."""
+
+    def __init__(self, ca):
+        import http.server
+        import threading
+        ca_dir = ca
+        service = self
+        self.answered = 0
+
+        class Answer(http.server.BaseHTTPRequestHandler):
+            def do_POST(self):
+                query = self.rfile.read(int(self.headers.get("Content-Length", 0)))
+                with tempfile.TemporaryDirectory() as tmp:
+                    q, r = os.path.join(tmp, "query.tsq"), os.path.join(tmp, "reply.tsr")
+                    open(q, "wb").write(query)
+                    made = run("openssl", "ts", "-reply", "-config", os.path.join(ca_dir, "tsa.cnf"), "-queryfile", q,
+                               "-out", r)
+                    reply = open(r, "rb").read() if made.returncode == 0 and os.path.exists(r) else b""
+                service.answered += 1 if reply else 0
+                self.send_response(200 if reply else 500)
+                self.send_header("Content-Type", "application/timestamp-reply")
+                self.send_header("Content-Length", str(len(reply)))
+                self.end_headers()
+                self.wfile.write(reply)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.HTTPServer(("127.0.0.1", 0), Answer)
+        self.url = f"http://127.0.0.1:{self.server.server_port}/"
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def case_timestamp_from_the_configured_service(b):
+    """ORVALIS_TIMESTAMP_URL adds an RFC 3161 countersignature from that service."""
+    failures = []
+    target = os.path.join(b.work, "timestamped.dll")
+    shutil.copyfile(os.path.join(b.work, "variants", "unsigned", "OrvalisAddin.dll"), target)
+    with TimeStamping(b.ca) as tsa:
+        out = b.sign(target, env=b.env() | {"ORVALIS_TIMESTAMP_URL": tsa.url})
+    if out.returncode:
+        return [f"signing with a time stamp: {out.stderr}"]
+    verified = run("osslsigncode", "verify", "-CAfile", os.path.join(b.ca, "root.crt"),
+                   "-TSA-CAfile", os.path.join(b.ca, "root.crt"), "-in", target)
+    text = verified.stdout
+    if verified.returncode or "Timestamp Server Signature verification: ok" not in text:
+        failures.append(f"no verified time stamp:\n{text}{verified.stderr}")
+    if tsa.answered != 1:
+        failures.append(f"the service answered {tsa.answered} queries, not 1")
+    return failures
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--source", required=True)
@@ -350,6 +413,7 @@ def main():
              ("PackagesHoldTheSignedBinaries", case_packages_hold_the_signed_binaries),
              ("FailedSigningLeavesNothingAndSaysWhy", case_failed_signing_leaves_nothing),
              ("StampChangesWithTheSigningSetUpOnly", case_stamp_follows_the_set_up),
+             ("TimestampFromTheConfiguredService", case_timestamp_from_the_configured_service),
              ("RebuildsFollowTheSigningSetUp", case_rebuilds_follow_the_signing_set_up)]
     results = []
     for name, check in cases:
