@@ -15,7 +15,7 @@ cmake --preset native-release -B "$native" >/dev/null
 cmake --build "$native" -j "$(nproc)" --target bench_native_member_table bench_native_list_text >/dev/null
 for preset in windows windows-x64; do
   cmake --preset "$preset" -B "$ORVALIS_BUILD/$preset" >/dev/null
-  cmake --build "$ORVALIS_BUILD/$preset" -j "$(nproc)" --target bench_wine_create_list bench_wine_startup OrvalisSim OrvalisAddin >/dev/null
+  cmake --build "$ORVALIS_BUILD/$preset" -j "$(nproc)" --target bench_wine_create_list bench_wine_startup OrvalisSim OrvalisAddin hhctrl >/dev/null
 done
 
 echo "== native (g++ -O2, no sanitizers)"

@@ -29,6 +29,12 @@ stage() {
 }
 
 ORVALIS_INSTALL_STAGES=$stages bash scripts/install-deps.sh
+# Signed when the environment names a certificate (README, "Signing"); said once either way.
+if [ -n "${ORVALIS_SIGN_PFX:-}" ]; then
+  echo "build: signing every binary and package with $ORVALIS_SIGN_PFX${ORVALIS_TIMESTAMP_URL:+, time-stamped by $ORVALIS_TIMESTAMP_URL}"
+else
+  echo "build: unsigned (ORVALIS_SIGN_PFX names no certificate)"
+fi
 declare -A what=([windows]="Building the 32-bit add-in, its stand-ins and tests"
                  [windows-x64]="Building the 64-bit add-in, its stand-ins and tests"
                  [native]="Building the native tests")

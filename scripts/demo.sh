@@ -2,7 +2,8 @@
 # The demo: builds everything, makes a Wine prefix with the add-in and the stand-ins registered,
 # and plays the mail client through one whole run of the add-in on an address book:
 #
-#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [--client <year>] [--nested] [--format <form>] [scenario.json]
+#   bash scripts/demo.sh [--arch x86|x64] [--without-cdo] [--client <year>] [--nested] [--format <form>]
+#                        [--require-signed [--unsigned]] [scenario.json]
 #
 # The scenario (default: samples/scenario.json) holds the address book's directory and what
 # the user picks in the "Select Names" dialog; see samples/README.md. --arch x64 runs the
@@ -17,14 +18,22 @@
 # in lists" (a list inside a picked list gives its own members; the sample with nesting,
 # samples/scenario-nested.json, is then the default scenario), --format chooses the form of the
 # list: address-name (the default), mailman ("Name <address>") or csv.
+# --require-signed plays a client whose policy lets only add-ins signed by a trusted publisher
+# load: the build is signed with a throwaway certificate (scripts/test-authority.sh), which the
+# prefix trusts as an administrator would, and the usual run follows; with --unsigned as well
+# the build stays unsigned and the run shows the client refusing the add-in.
 set -euo pipefail
 arch=x86
 cdo=with
 client=
 nested=
 format=
+require_signed=no
+unsigned=no
 while [ $# -gt 0 ]; do
   case "$1" in
+    --require-signed) require_signed=yes; shift ;;
+    --unsigned) unsigned=yes; shift ;;
     --without-cdo) cdo=without; shift ;;
     --arch) arch=${2:-}; shift 2 || { echo "--arch needs x86 or x64" >&2; exit 2; } ;;
     --arch=*) arch=${1#--arch=}; shift ;;
@@ -47,6 +56,7 @@ if [ -n "$nested$format" ]; then
        exit 2 ;; esac
 fi
 [ "$arch" = x64 ] && cdo=without
+[ "$unsigned" = no ] || [ "$require_signed" = yes ] || { echo "--unsigned goes with --require-signed" >&2; exit 2; }
 export ORVALIS_ARCH=$arch
 demo_flags=()
 [ "$cdo" = without ] && demo_flags=(--without-cdo)
@@ -62,6 +72,27 @@ shown=${1:-$default_scenario}
 [ -f "$shown" ] || { echo "no such scenario file: $shown" >&2; exit 2; }
 scenario=$(realpath "$shown")
 cd "$ORVALIS_ROOT"
+
+# The signing policy: the client's version names its policy key (9.0 for 2000, 16.0 for 2016).
+export ORVALIS_DEMO_POLICY=
+if [ "$require_signed" = yes ]; then
+  case "$client" in 2002) major=10 ;; 2003) major=11 ;; 2007) major=12 ;; 2010) major=14 ;; 2013) major=15 ;;
+    2016) major=16 ;; *) major=9 ;; esac
+  export ORVALIS_DEMO_POLICY="HKCU\\Software\\Policies\\Microsoft\\Office\\$major.0\\Outlook\\Security"
+  export ORVALIS_DEMO_AUTHORITY=
+  if [ "$unsigned" = yes ]; then
+    unset ORVALIS_SIGN_PFX ORVALIS_SIGN_PASSWORD_FILE ORVALIS_TIMESTAMP_URL
+    echo "The client requires add-ins signed by a trusted publisher; the build stays unsigned."
+  else
+    # Outside the build folder, and gone with the demo: the key and its password are of no use after it.
+    ORVALIS_DEMO_AUTHORITY=$(mktemp -d)
+    trap 'rm -rf "$ORVALIS_DEMO_AUTHORITY"' EXIT
+    bash scripts/test-authority.sh "$ORVALIS_DEMO_AUTHORITY"
+    export ORVALIS_SIGN_PFX=$ORVALIS_DEMO_AUTHORITY/signer.pfx ORVALIS_SIGN_PASSWORD_FILE=$ORVALIS_DEMO_AUTHORITY/signer.pass
+    unset ORVALIS_TIMESTAMP_URL
+    echo "The client requires add-ins signed by a trusted publisher; the build is signed by the throwaway \"Orvalis Test Publisher\"."
+  fi
+fi
 
 bash scripts/build.sh --stages
 if [ "$arch" = x86 ] && ! why=$(bash scripts/x86-code.sh probe); then
@@ -94,6 +125,15 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   # A virtual desktop, so the window gets its title bar in the screenshot.
   "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f >/dev/null
   "$ORVALIS_WINE" reg.exe add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 800x600 /f >/dev/null
+  # The policy in the registry, and the throwaway publisher trusted as an administrator would.
+  if [ -n "$ORVALIS_DEMO_POLICY" ]; then
+    "$ORVALIS_WINE" reg.exe add "$ORVALIS_DEMO_POLICY" /v requireaddinsig /t REG_DWORD /d 1 /f >/dev/null
+    if [ -n "$ORVALIS_DEMO_AUTHORITY" ]; then
+      trust="$ORVALIS_BIN/sim/trust/OrvalisTrust.exe"
+      "$ORVALIS_WINE" "$trust" add Root "Z:${ORVALIS_DEMO_AUTHORITY//\//\\}\\root.cer"
+      "$ORVALIS_WINE" "$trust" add TrustedPublisher "Z:${ORVALIS_DEMO_AUTHORITY//\//\\}\\signer.cer"
+    fi
+  fi
   wineserver -k; wineserver -w; wineserver -p
   save="Z:${ORVALIS_OUT//\//\\}\\$ORVALIS_SAVED_NAME"
   shot="Z:${ORVALIS_OUT//\//\\}\\window.bmp"
@@ -114,6 +154,10 @@ if [ -f "$out/window.bmp" ]; then
   convert "$out/window.bmp" "$out/window.png" && rm -f "$out/window.bmp"
 fi
 echo
+# An unsigned build under the policy: the refusal is what there is to show.
+if [ "$unsigned" = yes ] && grep -q "the mail client refused the add-in" "$out/output.txt"; then
+  exit 0
+fi
 [ -f "$out/$saved_name" ] || { echo "The demo did not save the list." >&2; exit 1; }
 echo "Saved list:  $out/$saved_name"
 [ -f "$out/window.png" ] && echo "Screenshot:  $out/window.png"

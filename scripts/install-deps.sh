@@ -16,9 +16,10 @@ packages=(cmake ninja-build g++ g++-mingw-w64-i686 mingw-w64-tools libwine-dev
           wine wine32:i386 xvfb xauth x11-apps imagemagick googletest libgtest-dev
           nlohmann-json3-dev binutils-mingw-w64-i686 python3 wixl msitools
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 clang libfuzzer-14-dev
-          libclang-rt-14-dev fp-utils-3.2.2 fonts-wine)
+          libclang-rt-14-dev fp-utils-3.2.2 fonts-wine osslsigncode openssl)
 # libclang-rt-14-dev: the fuzzers' and sanitizers' runtimes, which clang alone doesn't bring.
 # fonts-wine: the fonts Wine's prefixes draw with, Marlett (the title bar's buttons) among them.
+# osslsigncode and openssl: the build's signing, and the tests' throwaway signing authority.
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

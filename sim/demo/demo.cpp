@@ -99,6 +99,18 @@ void ShowControls() {
     }
 }
 
+// What the client's signing policy made of the add-in at start-up, in the stand-in's words;
+// false when it refused it.
+bool ShowSignatureChecks() {
+    bool refused = false;
+    for (const auto& line : simclient::SplitLines(simclient::Log())) {
+        const bool refusal = line.find(L".Create refused") != std::wstring::npos;
+        if (refusal || line.find(L".Create accepted") != std::wstring::npos) Say(L"  policy: " + line);
+        refused = refused || refusal;
+    }
+    return !refused;
+}
+
 void ShowAddIns() {
     for (const auto& a : simclient::HostAddIns())
         Say(L"  add-in \"" + a.description + L"\" (" + a.progId + L"): " + (a.connected ? L"connected" : L"disconnected"));
@@ -206,6 +218,14 @@ int Run(const std::wstring& savePath, const std::wstring& screenshot, bool witho
                         : L"CDO is not installed: the add-in uses the mail client's own address book.");
     Say(L"1. The mail client starts.");
     simclient::HostStartup();
+    if (!ShowSignatureChecks()) {
+        ShowAddIns();
+        Say(L"As its policy requires, the mail client refused the add-in: it is not loaded, and the run stops here.");
+        Say(L"The mail client shuts down.");
+        simclient::HostShutdown();
+        if (withoutCdo) simclient::RestoreCdoRegistration();
+        return 1;
+    }
     ShowHelpRequests(viewer, &helpShown, &htmlHelpShown);
     if (ribbon) ShowRibbon();
     ShowControls();

@@ -3,6 +3,7 @@
 // every failure (with the add-in's error description).
 #include <cwchar>
 
+#include "addin_signature.h"
 #include "bstr.h"
 #include "host_extensibility.h"
 #include "host_objects.h"
@@ -130,6 +131,19 @@ void ConnectAddIn(const AddInPtr& addIn, LONG connectMode) {
     if (FAILED(hr)) {
         LogLine(Target(*addIn) + L".Create failed " + HexCode(hr) + L" \"not registered\"");
         Fail(hr, L"The add-in " + addIn->progId + L" is not registered");
+    }
+    // Under the signing policy the server is checked first; the check keeps the file as it was
+    // checked until the class is created.
+    ServerCheck check;
+    if (RequiresSignedAddIns()) {
+        check = CheckServerSignature(clsid);
+        if (!check.refusal.empty()) {
+            LogLine(Target(*addIn) + L".Create refused " + HexCode(check.hr) + L" \"" + check.refusal + L"\": " +
+                    (check.path.empty() ? L"no InprocServer32" : check.path));
+            Fail(check.hr, L"The add-in " + addIn->progId + L" is not loaded: " + check.refusal);
+        }
+        LogLine(Target(*addIn) + L".Create accepted: signed by \"" + check.signer + L"\", a trusted publisher: " +
+                check.path);
     }
     ComPtr<IUnknown> object;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,

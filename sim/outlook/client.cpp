@@ -1,5 +1,6 @@
-// The scenario's "outlook" section: {"version": "16.0.0.0", "selectNamesDialog": false}. Every
-// scenario load sets both; without the section the client is the 2000 version with the dialog.
+// The scenario's "outlook" section: {"version": "16.0.0.0", "selectNamesDialog": false,
+// "requireSignedAddIns": true}. Every scenario load sets them all; without the section the client
+// is the 2000 version with the dialog, loading add-ins as its policy in the registry says.
 #include "client.h"
 
 #include "data_file.h"
@@ -16,6 +17,7 @@ struct Client {
     std::wstring version = kDefaultVersion;
     long major = 9;
     bool offersSelectNamesDialog = true;
+    bool requireSignedAddIns = false;
 };
 
 Client& TheClient() {
@@ -43,8 +45,9 @@ long MajorOf(const std::wstring& text) {
 void CheckOutlookSection(const nlohmann::json& outlook, const std::string& path) {
     if (outlook.is_null()) return;
     ExpectObject(outlook, path);
-    OnlyKeys(outlook, path, {"selectNamesDialog", "version"});
+    OnlyKeys(outlook, path, {"requireSignedAddIns", "selectNamesDialog", "version"});
     BoolAt(outlook, path, "selectNamesDialog", true);
+    BoolAt(outlook, path, "requireSignedAddIns", false);
     const std::string version = StringAt(outlook, path, "version", Narrow(kDefaultVersion));
     if (MajorOf(Widen(version)) < 0)
         throw DataError(Member(path, "version"), "\"" + version + "\" is not a version number (as \"16.0.0.0\")");
@@ -54,6 +57,7 @@ void LoadOutlookSection(const nlohmann::json& scenario) {
     const nlohmann::json outlook = scenario.contains("outlook") ? scenario["outlook"] : nlohmann::json::object();
     Client& c = TheClient();
     c.offersSelectNamesDialog = outlook.value("selectNamesDialog", true);
+    c.requireSignedAddIns = outlook.value("requireSignedAddIns", false);
     c.version = Widen(outlook.value("version", Narrow(kDefaultVersion)));
     c.major = MajorOf(c.version);
 }
@@ -66,6 +70,7 @@ const std::wstring& ClientVersion() { return TheClient().version; }
 long ClientMajor() { return TheClient().major; }
 bool IsRibbonHost() { return ClientMajor() >= kFirstRibbonMajor; }
 bool OffersSelectNamesDialog() { return TheClient().offersSelectNamesDialog; }
+bool ScenarioRequiresSignedAddIns() { return TheClient().requireSignedAddIns; }
 
 bool SetClientVersion(const std::wstring& version) {
     const long major = MajorOf(version);

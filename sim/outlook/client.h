@@ -1,7 +1,8 @@
 #pragma once
 // Which mail client the stand-in plays, from the scenario's "outlook" section: the version it
 // reports (and with it whether it is a ribbon host that hides the explorer's command bars),
-// and whether its namespace offers the Select Names dialog.
+// whether its namespace offers the Select Names dialog, and whether the scenario turns on the
+// policy that add-ins be signed by a trusted publisher.
 #include <string>
 
 namespace sim::outlook {
@@ -18,5 +19,7 @@ bool IsRibbonHost();
 bool SetClientVersion(const std::wstring& version);
 // Whether the namespace offers GetSelectNamesDialog (false for a client of CDO's own era).
 bool OffersSelectNamesDialog();
+// The scenario's switch for that policy (the registry's policy value is the other way to it).
+bool ScenarioRequiresSignedAddIns();
 
 }  // namespace sim::outlook
