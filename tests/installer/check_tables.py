@@ -82,7 +82,9 @@ def registry_rows(arch, scope):
     entry = [(host, "FriendlyName", "Orvalis Outlook DL Utility"),
              (host, "Description", "Orvalis Outlook DL Utility"),
              (host, "LoadBehavior", "#3")]
-    return sorted([(root, *r, "Addin") for r in addin] + [(root, *r, "HostAddInEntry") for r in entry])
+    # The user's options go at uninstall, whatever the package's scope.
+    options = [("1", "Software\\Orvalis", "-", "", "Addin")]
+    return sorted([(root, *r, "Addin") for r in addin] + [(root, *r, "HostAddInEntry") for r in entry] + options)
 
 
 def expected_components(arch, scope):

@@ -532,6 +532,25 @@ TEST_F(Package, UninstallLeavesTheRegistryAndTheFoldersAsTheyWere) {
     }
 }
 
+// The list's options the add-in kept for the user go with it; a key of another program beside
+// them stays.
+TEST_F(Package, UninstallTakesTheUsersListOptionsWithIt) {
+    for (const Scope& s : {PerUser(), PerMachine()}) {
+        ASSERT_EQ(0u, Msiexec(L"/i", s.package)) << s.name;
+        SetString(HKEY_CURRENT_USER, L"Software\\Orvalis\\Options", L"ListFormat", L"csv");
+        SetString(HKEY_CURRENT_USER, L"Software\\OrvalisOther", L"Kept", L"yes");
+        ASSERT_EQ(0u, Msiexec(L"/x", s.package)) << s.name;
+        HKEY k = nullptr;
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvalis", 0, KEY_READ, &k)) << s.name;
+        if (k) RegCloseKey(k);
+        k = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\OrvalisOther", 0, KEY_READ, &k)) << s.name;
+        if (k) RegCloseKey(k);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvalisOther");
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\OrvalisOther");
+    }
+}
+
 TEST_F(Package, InstallingAgainChangesNothingAndRepairPutsBackWhatWasRemoved) {
     const Scope s = PerUser();
     ASSERT_EQ(0u, Msiexec(L"/i", s.package));

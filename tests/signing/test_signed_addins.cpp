@@ -158,7 +158,7 @@ TEST_F(SignedAddins, RefusedAddInsAreNotCreatedAndTheClientGoesOn) {
         Played p = Play(dll, kRequire16, L"startup addins ribbon shutdown");
         EXPECT_EQ(0u, p.code) << r.label << "\n" << p.output;
         EXPECT_EQ("startup: ok\naddins: disconnected ORVALISutility.Addin \"Orvalis Outlook DL Utility\"\n\n"
-                  "ribbon: no ribbon buttons\nshutdown: ok\n",
+                  "ribbon: no ribbon controls\nshutdown: ok\n",
                   p.output)
             << r.label;
         EXPECT_TRUE(Contains(p.log, std::wstring(L"AddIn[ORVALISutility.Addin].Create refused ") + r.reason + L": " + dll))
