@@ -19,8 +19,68 @@ constexpr int32_t olOutlookDistributionListAddressEntry = 11;  // a contact grou
 constexpr int32_t olShowTo = 1;
 // What CDO's cancelled dialog raises; a cancel here is the same failed dialog.
 constexpr HRESULT kDialogCancelled = static_cast<HRESULT>(0x80040113);
+constexpr HRESULT kPropertyNotFound = static_cast<HRESULT>(0x8004010F);  // MAPI_E_NOT_FOUND
 // PR_SMTP_ADDRESS as a Unicode string, for an Exchange entry whose primary address is empty.
 constexpr wchar_t kSmtpAddressProperty[] = L"http://schemas.microsoft.com/mapi/proptag/0x39FE001F";
+
+// What a list member is read by (Unicode string properties), in the order GetProperties
+// answers them.
+enum MemberProperty { kAddrType, kEmailAddress, kDisplayName, kGivenName, kSurname, kSmtpAddress, kMemberProperties };
+constexpr const wchar_t* kMemberSchemaNames[kMemberProperties] = {
+    L"http://schemas.microsoft.com/mapi/proptag/0x3002001F",  // PR_ADDRTYPE
+    L"http://schemas.microsoft.com/mapi/proptag/0x3003001F",  // PR_EMAIL_ADDRESS: an SMTP entry's address
+    L"http://schemas.microsoft.com/mapi/proptag/0x3001001F",  // PR_DISPLAY_NAME
+    L"http://schemas.microsoft.com/mapi/proptag/0x3A06001F",  // PR_GIVEN_NAME
+    L"http://schemas.microsoft.com/mapi/proptag/0x3A11001F",  // PR_SURNAME
+    kSmtpAddressProperty,                                     // an Exchange entry's address
+};
+using MemberProperties = std::wstring[kMemberProperties];
+
+// The schema names as one array of VARIANTs, GetProperties' argument.
+orv::Args MemberSchemaNames() {
+    orv::SafeArray names = orv::SafeArray::Variants(kMemberProperties);
+    for (LONG i = 0; i < kMemberProperties; ++i) {
+        Variant name = Variant::Str(kMemberSchemaNames[i]);
+        orv::ThrowIfFailed(SafeArrayPutElement(names.get(), &i, const_cast<VARIANT*>(&name.get())), L"GetProperties");
+    }
+    return {Variant::Array(std::move(names))};
+}
+
+class ArrayData {
+public:
+    explicit ArrayData(SAFEARRAY* a) : a_(a) { orv::ThrowIfFailed(SafeArrayAccessData(a_, reinterpret_cast<void**>(&data_)), L"GetProperties"); }
+    ~ArrayData() { SafeArrayUnaccessData(a_); }
+    ArrayData(const ArrayData&) = delete;
+    ArrayData& operator=(const ArrayData&) = delete;
+    const VARIANT& operator[](size_t i) const { return data_[i]; }
+
+private:
+    SAFEARRAY* a_;
+    VARIANT* data_ = nullptr;
+};
+
+// GetProperties' answer as the member's properties: a value for each name, in order, where
+// "not found" is an absent (empty) property. False for any other answer, or an element that
+// failed for another reason (a network error is no absent property). Throws orv::Error for a
+// value that isn't text.
+bool ReadMemberProperties(const Variant& answer, MemberProperties& values) {
+    SAFEARRAY* a = answer.vt() == (VT_ARRAY | VT_VARIANT) ? answer.get().parray : nullptr;
+    if (!a || SafeArrayGetDim(a) != 1) return false;
+    LONG low = 0, high = -1;
+    if (FAILED(SafeArrayGetLBound(a, 1, &low)) || FAILED(SafeArrayGetUBound(a, 1, &high)) ||
+        high - low + 1 != kMemberProperties)
+        return false;
+    ArrayData elements(a);
+    for (size_t k = 0; k < kMemberProperties; ++k) {
+        const VARIANT& element = elements[k];
+        if (element.vt == VT_ERROR) {
+            if (element.scode != kPropertyNotFound) return false;
+            continue;
+        }
+        values[k] = orv::ToString(element);
+    }
+    return true;
+}
 
 // The entry's SMTP address property; empty when the entry has none (the client raises then).
 std::wstring SmtpAddressProperty(IDispatch* entry) {
@@ -82,6 +142,29 @@ EntryFields ClientAddressBook::ReadExchangeEntry(IDispatch* entry) {
     }
     if (fields.address.empty()) fields.address = SmtpAddressProperty(entry);
     return fields;
+}
+
+bool ClientAddressBook::ReadListMember(IDispatch* member, EntryValues& values) {
+    MemberProperties properties;
+    try {
+        if (memberProperties_.empty()) memberProperties_ = MemberSchemaNames();
+        ComPtr<IDispatch> accessor = orv::GetObj(member, L"PropertyAccessor");
+        if (!ReadMemberProperties(orv::Call(accessor.Get(), L"GetProperties", memberProperties_), properties)) return false;
+    } catch (const orv::Error&) {
+        return false;
+    }
+    values.type = properties[kAddrType];
+    if (values.type == L"SMTP") {
+        values.fields.address = properties[kEmailAddress];
+        values.fields.displayName = properties[kDisplayName];
+    } else if (values.type == L"EX") {
+        // Without the SMTP property the directory may still know a primary address: the
+        // member is then asked as every Exchange entry is.
+        if (properties[kSmtpAddress].empty()) return false;
+        values.fields = EntryFields{properties[kSmtpAddress], properties[kDisplayName], properties[kGivenName],
+                                    properties[kSurname]};
+    }
+    return true;
 }
 
 }  // namespace orvalis

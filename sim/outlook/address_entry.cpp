@@ -1,6 +1,7 @@
 // AddressEntry and what the client derives from one: ExchangeUser, ExchangeDistributionList,
 // a list's or contact group's AddressEntries, and the PropertyAccessor over its MAPI properties.
 #include <cwchar>
+#include <vector>
 
 #include "client_directory.h"
 #include "sim_state.h"
@@ -14,8 +15,6 @@ constexpr ULONG PR_SMTP_ADDRESS_W = 0x39FE001F;
 constexpr ULONG PR_GIVEN_NAME_W = 0x3A06001F;
 constexpr ULONG PR_SURNAME_W = 0x3A11001F;
 constexpr wchar_t kProptagNamespace[] = L"http://schemas.microsoft.com/mapi/proptag/0x";
-
-[[noreturn]] void ObjectNotFound() { Fail(kNotFound, L"The attempted operation failed.  An object could not be found."); }
 
 bool IsStringType(ULONG tag) { return (tag & 0xFFFF) == 0x001E || (tag & 0xFFFF) == 0x001F; }
 
@@ -52,20 +51,73 @@ bool ProptagOf(const std::wstring& schemaName, ULONG& tag) {
     return true;
 }
 
+// The schema names of a GetProperties call: a one-dimensional array of names (VARIANTs or
+// BSTRs, by value or by reference); a name that is no string is kept as an empty one (it then
+// names no property). Fails DISP_E_TYPEMISMATCH for anything else.
+std::vector<std::wstring> SchemaNamesOf(const VARIANT& arg) {
+    Variant names = Variant::CopyOf(arg);
+    const VARTYPE vt = names.vt();
+    if ((vt != (VT_ARRAY | VT_VARIANT) && vt != (VT_ARRAY | VT_BSTR)) || !names.get().parray ||
+        SafeArrayGetDim(names.get().parray) != 1)
+        Fail(DISP_E_TYPEMISMATCH, L"Type mismatch.");
+    SAFEARRAY* a = names.get().parray;
+    LONG low = 0, high = -1;
+    SafeArrayGetLBound(a, 1, &low);
+    SafeArrayGetUBound(a, 1, &high);
+    std::vector<std::wstring> result;
+    for (LONG i = low; i <= high; ++i) {
+        Variant item;
+        if (vt == (VT_ARRAY | VT_BSTR)) {
+            BSTR name = nullptr;
+            SafeArrayGetElement(a, &i, &name);
+            item = Variant::Str(name ? name : L"");
+            SysFreeString(name);
+        } else {
+            SafeArrayGetElement(a, &i, item.put());
+        }
+        result.push_back(item.vt() == VT_BSTR ? orv::ToString(item) : std::wstring());
+    }
+    return result;
+}
+
 class PropertyAccessor : public Object {
 public:
     explicit PropertyAccessor(EntryRef e) : Object(L"PropertyAccessor", e->id), entry_(std::move(e)) {
         Member(L"GetProperty", {L"SchemaName"}, [this](const CallArgs& a) {
             if (!a.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"GetProperty needs a schema name");
-            std::wstring name = orv::ToString(*a.At(0));
-            ULONG tag = 0;
-            const orv::Variant* value = ProptagOf(name, tag) ? FindProperty(*entry_.entry, tag) : nullptr;
-            if (!value) Fail(kNotFound, L"The property \"" + name + L"\" is unknown or cannot be found.");
-            return *value;
+            return Property(orv::ToString(*a.At(0)));
         });
+        // One answer for every name, in the order asked: the value, or the error that
+        // GetProperty would raise for that name.
+        Member(L"GetProperties", {L"SchemaNames"}, [this](const CallArgs& a) {
+            if (!a.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"GetProperties needs an array of schema names");
+            const std::vector<std::wstring> names = SchemaNamesOf(*a.At(0));
+            orv::SafeArray values = orv::SafeArray::Variants(static_cast<ULONG>(names.size()));
+            for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i) {
+                Variant value;
+                try {
+                    value = Property(names[i]);
+                } catch (const Failure& f) {
+                    VARIANT* error = value.put();
+                    error->vt = VT_ERROR;
+                    error->scode = f.hr;
+                }
+                SafeArrayPutElement(values.get(), &i, const_cast<VARIANT*>(&value.get()));
+            }
+            return Variant::Array(std::move(values));
+        });
+        // Each of them asks the server.
+        WithLatency();
     }
 
 private:
+    Variant Property(const std::wstring& name) const {
+        ULONG tag = 0;
+        const orv::Variant* value = ProptagOf(name, tag) ? FindProperty(*entry_.entry, tag) : nullptr;
+        if (!value) Fail(kNotFound, L"The property \"" + name + L"\" is unknown or cannot be found.");
+        return *value;
+    }
+
     EntryRef entry_;
 };
 
@@ -79,6 +131,8 @@ public:
             size_t i = ItemPosition(a, members.size(), [&](size_t k) -> const std::wstring& { return EntryOf(members[k])->name; });
             return NewAddressEntry(EntryRef{directory_, EntryOf(members[i])});
         });
+        // Fetching a member asks the server; the count and the enumeration come with the list.
+        WithLatency({L"Item"});
         Value(L"_NewEnum", [this] {
             std::vector<Variant> items;
             for (const std::wstring& id : List().members) items.push_back(NewAddressEntry(EntryRef{directory_, EntryOf(id)}));
@@ -118,6 +172,8 @@ public:
             if (!entry_->isList) return Variant::Object(nullptr);
             return Hand(new AddressEntries(entry_->id));
         });
+        // Every member of an entry, of a user or list derived from it, asks the server.
+        WithLatency();
     }
 
 protected:
@@ -132,6 +188,7 @@ public:
         Value(L"PrimarySmtpAddress", [this] { return Variant::Str(PrimarySmtpAddress(*entry_.entry)); });
         Value(L"FirstName", [this] { return Variant::Str(StringProperty(*entry_.entry, PR_GIVEN_NAME_W)); });
         Value(L"LastName", [this] { return Variant::Str(StringProperty(*entry_.entry, PR_SURNAME_W)); });
+        WithLatency();
     }
 };
 
@@ -143,6 +200,7 @@ public:
             if (!entry_->isList) return Variant::Object(nullptr);
             return Hand(new AddressEntries(entry_->id));
         });
+        WithLatency();
     }
 };
 
@@ -190,5 +248,7 @@ size_t ItemPosition(const CallArgs& args, size_t count, const std::function<cons
 }
 
 Variant NewAddressEntry(EntryRef entry) { return Hand(new AddressEntry(std::move(entry))); }
+
+void ObjectNotFound() { Fail(kNotFound, L"The attempted operation failed.  An object could not be found."); }
 
 }  // namespace sim::outlook

@@ -1,5 +1,6 @@
-// The scenario's "outlook" section: {"version": "16.0.0.0", "selectNamesDialog": false}. Every
-// scenario load sets both; without the section the client is the 2000 version with the dialog.
+// The scenario's "outlook" section: {"version": "16.0.0.0", "selectNamesDialog": false,
+// "latencyMs": 1}. Every scenario load sets all three; without the section the client is the
+// 2000 version with the dialog, and its address book answers without delay.
 #include "client.h"
 
 #include "data_file.h"
@@ -11,6 +12,8 @@ namespace {
 
 constexpr wchar_t kDefaultVersion[] = L"9.0.0.0";
 constexpr long kFirstRibbonMajor = 14;
+// A call's latency beyond a minute is no server's answer but a typing error.
+constexpr long kMostLatencyMs = 60000;
 
 struct Client {
     std::wstring version = kDefaultVersion;
@@ -43,8 +46,12 @@ long MajorOf(const std::wstring& text) {
 void CheckOutlookSection(const nlohmann::json& outlook, const std::string& path) {
     if (outlook.is_null()) return;
     ExpectObject(outlook, path);
-    OnlyKeys(outlook, path, {"selectNamesDialog", "version"});
+    OnlyKeys(outlook, path, {"latencyMs", "selectNamesDialog", "version"});
     BoolAt(outlook, path, "selectNamesDialog", true);
+    const long latency = IntegerAt(outlook, path, "latencyMs", 0);
+    if (latency < 0 || latency > kMostLatencyMs)
+        throw DataError(Member(path, "latencyMs"), std::to_string(latency) + " is not a latency from 0 to " +
+                                                       std::to_string(kMostLatencyMs) + " milliseconds");
     const std::string version = StringAt(outlook, path, "version", Narrow(kDefaultVersion));
     if (MajorOf(Widen(version)) < 0)
         throw DataError(Member(path, "version"), "\"" + version + "\" is not a version number (as \"16.0.0.0\")");
@@ -56,6 +63,7 @@ void LoadOutlookSection(const nlohmann::json& scenario) {
     c.offersSelectNamesDialog = outlook.value("selectNamesDialog", true);
     c.version = Widen(outlook.value("version", Narrow(kDefaultVersion)));
     c.major = MajorOf(c.version);
+    SetCallLatency(outlook.value("latencyMs", 0L));
 }
 
 const bool registered = (RegisterScenarioLoader("outlook", &CheckOutlookSection, &LoadOutlookSection), true);

@@ -36,10 +36,10 @@ bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.co
 
 // ---- The calls an operation makes, from the stand-ins' log ----
 
-enum class Answer { Failure, Nothing, WrongType };
+enum class Answer { Failure, Nothing, WrongType, ElementError };
 
 const wchar_t* AnswerName(Answer a) {
-    return a == Answer::Failure ? L"failure" : a == Answer::Nothing ? L"nothing" : L"wrongType";
+    return a == Answer::Failure ? L"failure" : a == Answer::Nothing ? L"nothing" : a == Answer::WrongType ? L"wrongType" : L"elementError";
 }
 
 struct Call {
@@ -118,7 +118,7 @@ std::vector<Call> CallsIn(const Lines& log, const std::wstring& countFrom, const
 }
 
 // Every call failing; and answering Nothing where an object is due, a wrong type where a
-// number or a string is.
+// number, a string or an array is, and an array of error values where an array is.
 std::vector<Case> CasesOf(const std::vector<Call>& calls) {
     std::vector<Case> cases;
     for (const Call& c : calls) {
@@ -127,6 +127,8 @@ std::vector<Case> CasesOf(const std::vector<Call>& calls) {
         if (c.result == L"DISPATCH" || c.result == L"UNKNOWN") cases.push_back({c, Answer::Nothing});
         else if (c.result == L"I2" || c.result == L"I4" || c.result == L"R8" || c.result == L"BOOL" || c.result == L"BSTR")
             cases.push_back({c, Answer::WrongType});
+        else if (c.result == L"ARRAY")
+            cases.push_back({c, Answer::WrongType}), cases.push_back({c, Answer::ElementError});
     }
     return cases;
 }
@@ -389,11 +391,17 @@ std::wstring WrongOutcome(const Operation& op, const Case* c, const Outcome& out
         // a picked list (user type 1) must be a list to be expanded, and is skipped otherwise.
         const bool plainEntry = c && c->answer == Answer::Nothing && kind == L"AddressEntry" &&
                                 (member == L"GetExchangeUser" || member == L"GetExchangeDistributionList");
+        // A list member whose properties can't be read in one call is read member by member:
+        // the same list, and nothing to report.
+        const bool readMemberByMember = kind == L"PropertyAccessor" || (kind == L"AddressEntry" && member == L"PropertyAccessor");
         if (!c) {
             check(expect(!list.empty(), L"the clean run built no list"));
             check(boxCount(0, L""));
         } else if (silentByDesign) {
             check(expect(list.empty(), std::to_wstring(list.size()) + L" lines after the selection failed"));
+            check(boxCount(0, L""));
+        } else if (readMemberByMember) {
+            check(expect(list == cleanList, L"the member-by-member read gave another list"));
             check(boxCount(0, L""));
         } else if (plainEntry && boxes.empty()) {
             check(expect(list == cleanList, L"a member went missing without a word"));
