@@ -60,7 +60,8 @@ public:
     virtual EntryFields ReadExchangeEntry(IDispatch* entry) = 0;
     // A member of a picked list in one read, where the address book can and the read gives
     // all the rules need; false otherwise, and the member is then read like any other entry,
-    // so nothing is lost. Throws nothing the read itself raises.
+    // so nothing is lost. values may hold an earlier entry's: what the member's type takes is
+    // set. Throws nothing the read itself raises.
     virtual bool ReadListMember(IDispatch* member, EntryValues& values) {
         (void)member, (void)values;
         return false;

@@ -34,7 +34,6 @@ constexpr const wchar_t* kMemberSchemaNames[kMemberProperties] = {
     L"http://schemas.microsoft.com/mapi/proptag/0x3A11001F",  // PR_SURNAME
     kSmtpAddressProperty,                                     // an Exchange entry's address
 };
-using MemberProperties = std::wstring[kMemberProperties];
 
 // The schema names as one array of VARIANTs, GetProperties' argument.
 orv::Args MemberSchemaNames() {
@@ -59,27 +58,44 @@ private:
     VARIANT* data_ = nullptr;
 };
 
-// GetProperties' answer as the member's properties: a value for each name, in order, where
-// "not found" is an absent (empty) property. False for any other answer, or an element that
-// failed for another reason (a network error is no absent property). Throws orv::Error for a
-// value that isn't text.
-bool ReadMemberProperties(const Variant& answer, MemberProperties& values) {
+// One element of GetProperties' answer into s: its text, or empty where the property isn't
+// there. False for an element that failed for another reason (a network error is no absent
+// property). Throws orv::Error for a value that isn't text.
+bool ReadElement(const VARIANT& element, std::wstring& s) {
+    if (element.vt == VT_BSTR) {
+        s.assign(element.bstrVal ? element.bstrVal : L"", SysStringLen(element.bstrVal));
+        return true;
+    }
+    s.clear();
+    if (element.vt == VT_ERROR) return element.scode == kPropertyNotFound;
+    s = orv::ToString(element);
+    return true;
+}
+
+// GetProperties' answer as a member's values, by the rules of its type: "SMTP" takes the
+// e-mail address and the display name; "EX" the SMTP address, display name, given name and
+// surname; any other type nothing more. False for an answer that isn't one element for each
+// name, an element the type takes that failed, or an Exchange entry without the SMTP property,
+// whose primary address the directory may still know: such a member is asked as every entry is.
+bool ReadMemberProperties(const Variant& answer, EntryValues& values) {
     SAFEARRAY* a = answer.vt() == (VT_ARRAY | VT_VARIANT) ? answer.get().parray : nullptr;
     if (!a || SafeArrayGetDim(a) != 1) return false;
     LONG low = 0, high = -1;
     if (FAILED(SafeArrayGetLBound(a, 1, &low)) || FAILED(SafeArrayGetUBound(a, 1, &high)) ||
         high - low + 1 != kMemberProperties)
         return false;
-    ArrayData elements(a);
-    for (size_t k = 0; k < kMemberProperties; ++k) {
-        const VARIANT& element = elements[k];
-        if (element.vt == VT_ERROR) {
-            if (element.scode != kPropertyNotFound) return false;
-            continue;
-        }
-        values[k] = orv::ToString(element);
+    ArrayData element(a);
+    EntryFields& f = values.fields;
+    if (!ReadElement(element[kAddrType], values.type)) return false;
+    if (values.type == L"SMTP") {
+        f.givenName.clear();
+        f.surname.clear();
+        return ReadElement(element[kEmailAddress], f.address) && ReadElement(element[kDisplayName], f.displayName);
     }
-    return true;
+    if (values.type != L"EX") return true;
+    return ReadElement(element[kSmtpAddress], f.address) && !f.address.empty() &&
+           ReadElement(element[kDisplayName], f.displayName) && ReadElement(element[kGivenName], f.givenName) &&
+           ReadElement(element[kSurname], f.surname);
 }
 
 // The entry's SMTP address property; empty when the entry has none (the client raises then).
@@ -145,26 +161,13 @@ EntryFields ClientAddressBook::ReadExchangeEntry(IDispatch* entry) {
 }
 
 bool ClientAddressBook::ReadListMember(IDispatch* member, EntryValues& values) {
-    MemberProperties properties;
     try {
         if (memberProperties_.empty()) memberProperties_ = MemberSchemaNames();
         ComPtr<IDispatch> accessor = orv::GetObj(member, L"PropertyAccessor");
-        if (!ReadMemberProperties(orv::Call(accessor.Get(), L"GetProperties", memberProperties_), properties)) return false;
+        return ReadMemberProperties(orv::Call(accessor.Get(), L"GetProperties", memberProperties_), values);
     } catch (const orv::Error&) {
         return false;
     }
-    values.type = properties[kAddrType];
-    if (values.type == L"SMTP") {
-        values.fields.address = properties[kEmailAddress];
-        values.fields.displayName = properties[kDisplayName];
-    } else if (values.type == L"EX") {
-        // Without the SMTP property the directory may still know a primary address: the
-        // member is then asked as every Exchange entry is.
-        if (properties[kSmtpAddress].empty()) return false;
-        values.fields = EntryFields{properties[kSmtpAddress], properties[kDisplayName], properties[kGivenName],
-                                    properties[kSurname]};
-    }
-    return true;
 }
 
 }  // namespace orvalis

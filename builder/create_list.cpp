@@ -103,7 +103,7 @@ void ListBuilder::AddRecips(AddressBook& book, IDispatch* myRep, BuilderView& vi
 }
 
 void ListBuilder::AddAddressEntry(AddressBook& book, IDispatch* entry, bool listMember, BuilderView& view, LeftOut& leftOut) {
-    EntryValues values;
+    EntryValues& values = entry_;
     if (!listMember || !book.ReadListMember(entry, values)) values = ReadAddressEntry(book, entry);
     if (values.type == L"SMTP") values.fields.displayName = TrimDisplayName(values.fields.displayName);
     else if (values.type != L"EX") return;  // fax and other address types are no members

@@ -67,6 +67,9 @@ private:
     void AddAddressEntry(AddressBook& book, IDispatch* entry, bool listMember, BuilderView& view, LeftOut& leftOut);
 
     MemberTable table_;
+    // The entry being added, kept from entry to entry: its strings keep their room, so a long
+    // list's members are read without an allocation each.
+    EntryValues entry_;
     Microsoft::WRL::ComPtr<IDispatch> myRecips_;
     // The kind of address book myRecips came from: a selection is read by that kind alone
     // (a CDO recipient is no client recipient), whichever session of it the window holds.

@@ -85,24 +85,23 @@ public:
     explicit PropertyAccessor(EntryRef e) : Object(L"PropertyAccessor", e->id), entry_(std::move(e)) {
         Member(L"GetProperty", {L"SchemaName"}, [this](const CallArgs& a) {
             if (!a.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"GetProperty needs a schema name");
-            return Property(orv::ToString(*a.At(0)));
+            const std::wstring name = orv::ToString(*a.At(0));
+            const orv::Variant* value = Property(name);
+            if (!value) Fail(kNotFound, L"The property \"" + name + L"\" is unknown or cannot be found.");
+            return *value;
         });
-        // One answer for every name, in the order asked: the value, or the error that
+        // One answer for every name, in the order asked: the value, or the error code that
         // GetProperty would raise for that name.
         Member(L"GetProperties", {L"SchemaNames"}, [this](const CallArgs& a) {
             if (!a.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"GetProperties needs an array of schema names");
             const std::vector<std::wstring> names = SchemaNamesOf(*a.At(0));
             orv::SafeArray values = orv::SafeArray::Variants(static_cast<ULONG>(names.size()));
+            VARIANT notFound;
+            notFound.vt = VT_ERROR;
+            notFound.scode = kNotFound;
             for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i) {
-                Variant value;
-                try {
-                    value = Property(names[i]);
-                } catch (const Failure& f) {
-                    VARIANT* error = value.put();
-                    error->vt = VT_ERROR;
-                    error->scode = f.hr;
-                }
-                SafeArrayPutElement(values.get(), &i, const_cast<VARIANT*>(&value.get()));
+                const orv::Variant* value = Property(names[i]);
+                SafeArrayPutElement(values.get(), &i, value ? const_cast<VARIANT*>(&value->get()) : &notFound);
             }
             return Variant::Array(std::move(values));
         });
@@ -111,11 +110,10 @@ public:
     }
 
 private:
-    Variant Property(const std::wstring& name) const {
+    // The property a schema name names; nullptr for an absent one, or a name of another form.
+    const orv::Variant* Property(const std::wstring& name) const {
         ULONG tag = 0;
-        const orv::Variant* value = ProptagOf(name, tag) ? FindProperty(*entry_.entry, tag) : nullptr;
-        if (!value) Fail(kNotFound, L"The property \"" + name + L"\" is unknown or cannot be found.");
-        return *value;
+        return ProptagOf(name, tag) ? FindProperty(*entry_.entry, tag) : nullptr;
     }
 
     EntryRef entry_;
