@@ -6,7 +6,8 @@
 // the add-in before (seven calls for an Exchange member, four for an SMTP one) and the
 // three-call read (Item, PropertyAccessor, GetProperties). Calls per member are the
 // stand-in's own counts. Each round times the sides back to back; the medians of the rounds'
-// times and ratios are printed. Run under Wine in a prefix with the stand-ins registered.
+// times and ratios are printed, and the ratio of the fastest rounds. Run under Wine in a
+// prefix with the stand-ins registered; "0" or "1" on the command line runs that latency only.
 #include <windows.h>
 #include <ole2.h>
 
@@ -159,10 +160,12 @@ bool Measure(const List& list, const Latency& latency, IDispatch* ns, Figures& f
                 latency.rounds);
     for (const Side* s : {&create, &before, &three})
         std::printf("  %-17s %9.1f ms, %.3f calls per member\n", s->label, bench::Median(s->micros) / 1000, s->callsPerMember);
-    std::printf("  ratio Create List / member by member: %.3f%s\n", bench::Median(againstBefore),
-                latency.ms == 1 ? " (goal: at most 0.45)" : "");
-    std::printf("  ratio Create List / three calls:      %.3f%s\n", bench::Median(againstThree),
-                latency.ms == 0 ? " (goal: at most 1.05)" : "");
+    // Others' work on a shared machine only ever adds time, so the fastest rounds are the
+    // nearest to the code's own cost: their ratio is printed beside the median of the rounds'.
+    std::printf("  ratio Create List / member by member: %.3f, fastest rounds %.3f%s\n", bench::Median(againstBefore),
+                bench::Fastest(create.micros) / bench::Fastest(before.micros), latency.ms == 1 ? " (goal: at most 0.45)" : "");
+    std::printf("  ratio Create List / three calls:      %.3f, fastest rounds %.3f%s\n", bench::Median(againstThree),
+                bench::Fastest(create.micros) / bench::Fastest(three.micros), latency.ms == 0 ? " (goal: at most 1.05)" : "");
     if (latency.ms == 0) figures.memberByMember0 = bench::Median(before.micros) / 1000;
     else figures.memberByMember1 = bench::Median(before.micros) / 1000, figures.roundTrips1 = before.roundTrips;
     return true;

@@ -62,10 +62,7 @@ public:
     // all the rules need; false otherwise, and the member is then read like any other entry,
     // so nothing is lost. values may hold an earlier entry's: what the member's type takes is
     // set. Throws nothing the read itself raises.
-    virtual bool ReadListMember(IDispatch* member, EntryValues& values) {
-        (void)member, (void)values;
-        return false;
-    }
+    virtual bool ReadListMember(IDispatch* /*member*/, EntryValues& /*values*/) { return false; }
 };
 
 // A CDO 1.21 session: its own logon joins the mail client's running MAPI session.

@@ -55,29 +55,24 @@ bool ProptagOf(const std::wstring& schemaName, ULONG& tag) {
 // BSTRs, by value or by reference); a name that is no string is kept as an empty one (it then
 // names no property). Fails DISP_E_TYPEMISMATCH for anything else.
 std::vector<std::wstring> SchemaNamesOf(const VARIANT& arg) {
-    Variant names = Variant::CopyOf(arg);
-    const VARTYPE vt = names.vt();
-    if ((vt != (VT_ARRAY | VT_VARIANT) && vt != (VT_ARRAY | VT_BSTR)) || !names.get().parray ||
-        SafeArrayGetDim(names.get().parray) != 1)
+    const VARTYPE vt = arg.vt & ~VT_BYREF;
+    SAFEARRAY* a = !(arg.vt & VT_ARRAY) ? nullptr : (arg.vt & VT_BYREF) ? (arg.pparray ? *arg.pparray : nullptr) : arg.parray;
+    if ((vt != (VT_ARRAY | VT_VARIANT) && vt != (VT_ARRAY | VT_BSTR)) || !a || SafeArrayGetDim(a) != 1)
         Fail(DISP_E_TYPEMISMATCH, L"Type mismatch.");
-    SAFEARRAY* a = names.get().parray;
     LONG low = 0, high = -1;
     SafeArrayGetLBound(a, 1, &low);
     SafeArrayGetUBound(a, 1, &high);
-    std::vector<std::wstring> result;
-    for (LONG i = low; i <= high; ++i) {
-        Variant item;
-        if (vt == (VT_ARRAY | VT_BSTR)) {
-            BSTR name = nullptr;
-            SafeArrayGetElement(a, &i, &name);
-            item = Variant::Str(name ? name : L"");
-            SysFreeString(name);
-        } else {
-            SafeArrayGetElement(a, &i, item.put());
-        }
-        result.push_back(item.vt() == VT_BSTR ? orv::ToString(item) : std::wstring());
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(a, &data))) Fail(DISP_E_TYPEMISMATCH, L"Type mismatch.");
+    std::vector<std::wstring> names;
+    for (LONG i = 0; i <= high - low; ++i) {
+        const BSTR name = vt == (VT_ARRAY | VT_BSTR)               ? static_cast<BSTR*>(data)[i]
+                        : static_cast<VARIANT*>(data)[i].vt == VT_BSTR ? static_cast<VARIANT*>(data)[i].bstrVal
+                                                                       : nullptr;
+        names.emplace_back(name ? name : L"", SysStringLen(name));
     }
-    return result;
+    SafeArrayUnaccessData(a);
+    return names;
 }
 
 class PropertyAccessor : public Object {
