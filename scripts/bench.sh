@@ -40,6 +40,8 @@ for arch in x64 x86; do
       *) echo "== Wine, the 32-bit build, $x86_mode: these figures measure the emulator as much as the add-in; the 64-bit ones above are the reference" ;;
     esac
   fi
+  # Timings without latency move with what else the machine runs: its load goes with them.
+  echo "(load average $(cut -d" " -f1-3 /proc/loadavg) on $(nproc) cores)"
   ORVALIS_ARCH=$arch xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
     set -e
     source scripts/wine-env.sh
