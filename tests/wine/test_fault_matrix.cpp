@@ -1,14 +1,16 @@
 // The fault matrix: every operation of the add-in and of the reset program, run once clean
 // and then once for every call it makes to the mail client or the address book, with exactly
 // that call failing, and once more with it answering wrongly (Nothing where an object is due,
-// a value of another type where a number or a string is). Each run is its own host process
+// a value of another type where a number, a string or an array is, and an array of error
+// values where an array is). Each run is its own host process
 // (OrvalisMatrixCase.exe), so a crash is a crash and a hang a hang. Each run is checked:
 // the host is alive and answers, the outcome is what a user is promised for that failure, the
 // list box and the output agree, every stand-in object is released after shutdown and nothing
 // of ours is left running.
 //
 // CI runs a fixed sample of each operation's cases; ORVALIS_MATRIX_SAMPLE=0 (what
-// scripts/fault-matrix.sh sets) runs every case.
+// scripts/fault-matrix.sh sets) runs every case. GTEST_FILTER picks operations
+// ("*create_list_client:*ribbon_click_client" for the client's address book).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
