@@ -27,6 +27,13 @@ Variant Variant::Str(const std::wstring& s) {
     return r;
 }
 
+Variant Variant::Array(SafeArray variants) noexcept {
+    Variant r;
+    r.v_.parray = variants.release();
+    r.v_.vt = VT_ARRAY | VT_VARIANT;
+    return r;
+}
+
 Variant Variant::Object(IDispatch* p) {
     Variant r;
     r.v_.vt = VT_DISPATCH;

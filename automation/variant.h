@@ -8,6 +8,8 @@
 
 namespace orv {
 
+class SafeArray;
+
 class Variant {
 public:
     Variant() noexcept { VariantInit(&v_); }
@@ -24,6 +26,8 @@ public:
     static Variant I4(int32_t n) { Variant r; r.v_.vt = VT_I4; r.v_.lVal = n; return r; }
     static Variant Str(const std::wstring& s);
     static Variant Object(IDispatch* p);   // adds a reference
+    // An array of VARIANTs (VT_ARRAY | VT_VARIANT), which the variant then owns.
+    static Variant Array(SafeArray variants) noexcept;
     // A reference to the caller's 16-bit integer, as a by-reference argument.
     static Variant RefI2(int16_t* p) { Variant r; r.v_.vt = VT_BYREF | VT_I2; r.v_.piVal = p; return r; }
 

@@ -19,4 +19,6 @@ inline double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+inline double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
 }  // namespace bench

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "client_calls.h"
 #include "wine_bench.h"
 #include "create_list.h"
 #include "dispatch.h"
@@ -48,7 +49,7 @@ struct CountingView : orvalis::BuilderView {
     void ProcessMessages() override {}
 };
 
-// What "Create List" reads of an SMTP member, in either address book.
+// What "Create List" reads of an SMTP member through CDO.
 void ReadSmtpMember(IDispatch* m) {
     orv::GetString(m, L"Type");
     orv::GetString(m, L"Address");
@@ -79,32 +80,9 @@ size_t BareCalls(IDispatch* session) {
     return members;
 }
 
-// The calls "Create List" makes through the mail client's own address book, likewise bare.
-size_t BareClientCalls(IDispatch* ns) {
-    size_t members = 0;
-    auto dialog = orv::GetObj(ns, L"GetSelectNamesDialog");
-    orv::Put(dialog.Get(), L"Caption", Variant::Str(L"Select Names"));
-    orv::Put(dialog.Get(), L"ToLabel", Variant::Str(L"Names"));
-    orv::Put(dialog.Get(), L"NumberOfRecipientSelectors", Variant::I4(1));
-    orv::Put(dialog.Get(), L"AllowMultipleSelection", Variant::Bool(true));
-    orv::Put(dialog.Get(), L"ForceResolution", Variant::Bool(true));
-    orv::Call(dialog.Get(), L"Display");
-    auto recips = orv::GetObj(dialog.Get(), L"Recipients");
-    orv::ForEach(recips.Get(), [&](const Variant& item) {
-        auto entry = orv::GetObj(orv::AsObject(item).Get(), L"AddressEntry");
-        orv::ToLong(orv::Call(entry.Get(), L"AddressEntryUserType"));
-        auto list = orv::GetObj(entry.Get(), L"GetExchangeDistributionList");
-        auto entries = orv::GetObj(list.Get(), L"GetExchangeDistributionListMembers");
-        int32_t n = orv::ToLong(orv::Call(entries.Get(), L"Count"));
-        for (int32_t i = 1; i <= n; ++i) {
-            auto m = orv::GetObj(entries.Get(), L"Item", {Variant::I4(i)});
-            ReadSmtpMember(m.Get());
-            ++members;
-        }
-        return true;
-    });
-    return members;
-}
+// The calls "Create List" makes through the mail client's own address book, likewise bare:
+// there a member is read by its properties.
+size_t BareClientCalls(IDispatch* ns) { return static_cast<size_t>(bench::ForEachClientMember(ns, bench::ReadByProperties)); }
 
 // "Create List" through one address book and its bare call pattern, timed back to back in
 // each round; prints the medians and the median of the rounds' ratios. False when the list

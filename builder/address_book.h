@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "dispatch.h"
+
 namespace orvalis {
 
 // The dialog's title and its one box's label, the same in both address books.
@@ -33,6 +35,13 @@ struct EntryFields {
     std::wstring address, displayName, givenName, surname;
 };
 
+// An address entry as the list rules take it: its address type and, for the two types that
+// become members, the fields that type reads (an SMTP entry's display name not yet trimmed).
+struct EntryValues {
+    std::wstring type;
+    EntryFields fields;
+};
+
 class AddressBook {
 public:
     virtual ~AddressBook() = default;
@@ -49,6 +58,11 @@ public:
     // The address and names of an Exchange directory entry (type "EX"). Throws orv::Error
     // when the entry can't be read.
     virtual EntryFields ReadExchangeEntry(IDispatch* entry) = 0;
+    // A member of a picked list in one read, where the address book can and the read gives
+    // all the rules need; false otherwise, and the member is then read like any other entry,
+    // so nothing is lost. values may hold an earlier entry's: what the member's type takes is
+    // set. Throws nothing the read itself raises.
+    virtual bool ReadListMember(IDispatch* /*member*/, EntryValues& /*values*/) { return false; }
 };
 
 // A CDO 1.21 session: its own logon joins the mail client's running MAPI session.
@@ -68,6 +82,8 @@ private:
 // The mail client's own address book, through the namespace of the client that loaded the
 // add-in: Exchange users and lists give their primary SMTP addresses; contact groups are
 // lists too. The session is the client's, already on: there is no logon or logoff of ours.
+// A list's members are read by their properties, all in one call each: online, every call
+// to the directory is a round trip to the server.
 class ClientAddressBook final : public AddressBook {
 public:
     explicit ClientAddressBook(Microsoft::WRL::ComPtr<IDispatch> myNamespace) : myNamespace_(std::move(myNamespace)) {}
@@ -76,9 +92,11 @@ public:
     Microsoft::WRL::ComPtr<IDispatch> PickRecipients() override;
     PickedRecipient ReadRecipient(IDispatch* myRep) override;
     EntryFields ReadExchangeEntry(IDispatch* entry) override;
+    bool ReadListMember(IDispatch* member, EntryValues& values) override;
 
 private:
     Microsoft::WRL::ComPtr<IDispatch> myNamespace_;
+    orv::Args memberProperties_;  // GetProperties' one argument, made at the first member
 };
 
 // The address book of a window's load step, not yet logged on: a new CDO session where CDO

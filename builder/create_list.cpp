@@ -23,6 +23,19 @@ void Attempt(F&& step) noexcept {
 
 std::wstring Entries(int n) { return std::to_wstring(n) + (n == 1 ? messages::kEntry : messages::kEntries); }
 
+// An address entry read member by member: its type, then what that type takes.
+EntryValues ReadAddressEntry(AddressBook& book, IDispatch* entry) {
+    EntryValues values;
+    values.type = orv::GetString(entry, L"Type");
+    if (values.type == L"SMTP") {
+        values.fields.address = orv::GetString(entry, L"Address");
+        values.fields.displayName = orv::GetString(entry, L"Name");
+    } else if (values.type == L"EX") {
+        values.fields = book.ReadExchangeEntry(entry);
+    }
+    return values;
+}
+
 void CountOutcome(AddOutcome outcome, LeftOut& leftOut) {
     if (outcome == AddOutcome::TableFull) ++leftOut.didNotFit;
     if (outcome == AddOutcome::NoAddress) ++leftOut.noAddress;
@@ -74,12 +87,12 @@ LeftOut ListBuilder::CreateList(AddressBook& book, BuilderView& view) {
 void ListBuilder::AddRecips(AddressBook& book, IDispatch* myRep, BuilderView& view, LeftOut& leftOut) {
     try {
         const PickedRecipient recipient = book.ReadRecipient(myRep);
-        if (!recipient.IsList()) return AddAddressEntry(book, recipient.entry.Get(), view, leftOut);
+        if (!recipient.IsList()) return AddAddressEntry(book, recipient.entry.Get(), false, view, leftOut);
         // Members 1 to n, the count read once; one that fails is skipped and counted, and the
         // list goes on with the next.
         for (int64_t i = 1; i <= recipient.memberCount; ++i) {
             try {
-                AddAddressEntry(book, recipient.member(static_cast<int32_t>(i)).Get(), view, leftOut);
+                AddAddressEntry(book, recipient.member(static_cast<int32_t>(i)).Get(), true, view, leftOut);
             } catch (...) {
                 ++leftOut.skipped;
             }
@@ -89,18 +102,13 @@ void ListBuilder::AddRecips(AddressBook& book, IDispatch* myRep, BuilderView& vi
     }
 }
 
-void ListBuilder::AddAddressEntry(AddressBook& book, IDispatch* entry, BuilderView& view, LeftOut& leftOut) {
-    const std::wstring type = orv::GetString(entry, L"Type");
-    EntryFields fields;
-    if (type == L"SMTP") {
-        fields.address = orv::GetString(entry, L"Address");
-        fields.displayName = TrimDisplayName(orv::GetString(entry, L"Name"));
-    } else if (type == L"EX") {
-        fields = book.ReadExchangeEntry(entry);
-    } else {
-        return;  // fax and other address types are no members
-    }
-    CountOutcome(table_.AddListEntry(fields.displayName, fields.givenName, fields.surname, fields.address, view), leftOut);
+void ListBuilder::AddAddressEntry(AddressBook& book, IDispatch* entry, bool listMember, BuilderView& view, LeftOut& leftOut) {
+    EntryValues& values = entry_;
+    if (!listMember || !book.ReadListMember(entry, values)) values = ReadAddressEntry(book, entry);
+    if (values.type == L"SMTP") values.fields.displayName = TrimDisplayName(values.fields.displayName);
+    else if (values.type != L"EX") return;  // fax and other address types are no members
+    const EntryFields& f = values.fields;
+    CountOutcome(table_.AddListEntry(f.displayName, f.givenName, f.surname, f.address, view), leftOut);
 }
 
 }  // namespace orvalis

@@ -60,12 +60,16 @@ private:
     // own address entry. A member that fails is skipped and the rest go on; a recipient that
     // can't be read is skipped.
     void AddRecips(AddressBook& book, IDispatch* myRep, BuilderView& view, LeftOut& leftOut);
-    // Adds one address entry of type "SMTP" or "EX"; other types add nothing. A failure
+    // Adds one address entry of type "SMTP" or "EX"; other types add nothing. A member of a
+    // picked list (listMember) is read in one go where the address book can. A failure
     // (reading the entry, or the list box refusing the line) throws; a table that is full or
     // an entry without address is counted in leftOut.
-    void AddAddressEntry(AddressBook& book, IDispatch* entry, BuilderView& view, LeftOut& leftOut);
+    void AddAddressEntry(AddressBook& book, IDispatch* entry, bool listMember, BuilderView& view, LeftOut& leftOut);
 
     MemberTable table_;
+    // The entry being added, kept from entry to entry: its strings keep their room, so a long
+    // list's members are read without an allocation each.
+    EntryValues entry_;
     Microsoft::WRL::ComPtr<IDispatch> myRecips_;
     // The kind of address book myRecips came from: a selection is read by that kind alone
     // (a CDO recipient is no client recipient), whichever session of it the window holds.

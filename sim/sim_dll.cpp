@@ -165,6 +165,15 @@ extern "C" BSTR __stdcall SimCheckHostStateFile(const wchar_t* path, const wchar
 extern "C" BSTR __stdcall SimGetLog() { return SysAllocString(sim::LogText().c_str()); }
 extern "C" void __stdcall SimClearLog() { sim::ClearLog(); }
 
+// The calls to kind.member since the last SimClearLog; NULL or "" for any kind or member.
+extern "C" LONG __stdcall SimCallCount(const wchar_t* kind, const wchar_t* member) {
+    try {
+        return sim::CallCount(kind ? kind : L"", member ? member : L"");
+    } catch (...) {
+        return -1;
+    }
+}
+
 // Live stand-in objects of one kind ("Session", "Recipient", ...), or of all kinds for NULL or "".
 extern "C" LONG __stdcall SimLiveObjects(const wchar_t* kind) { return sim::LiveObjects(kind ? kind : L""); }
 
@@ -178,12 +187,14 @@ extern "C" LONG __stdcall SimRecordCall(const wchar_t* kind, const wchar_t* id, 
         sim::EnsureScenarioLoaded();
         sim::LogLine(line ? line : L"");
         if (!member || !*member) return 0;
+        sim::CountCall(kind ? kind : L"", member);
         const sim::FaultRule* f = sim::MatchFault(kind ? kind : L"", id ? id : L"", member);
         if (!f) return 0;
         switch (f->answer) {
             case sim::FaultAnswer::Fail: return 1;
             case sim::FaultAnswer::Nothing: return 2;
             case sim::FaultAnswer::WrongType: return 3;
+            case sim::FaultAnswer::ElementError: return 0;  // no answer of theirs is an array
         }
         return 1;
     } catch (...) {

@@ -75,6 +75,9 @@ std::wstring Log() { return TakeBstr(Export<BSTR(__stdcall*)()>("SimGetLog")());
 void ClearLog() { Export<void(__stdcall*)()>("SimClearLog")(); }
 long LiveObjects(const std::wstring& kind) { return Export<LONG(__stdcall*)(const wchar_t*)>("SimLiveObjects")(kind.c_str()); }
 std::wstring LiveReport() { return TakeBstr(Export<BSTR(__stdcall*)()>("SimLiveReport")()); }
+long CallCount(const std::wstring& kind, const std::wstring& member) {
+    return Export<LONG(__stdcall*)(const wchar_t*, const wchar_t*)>("SimCallCount")(kind.c_str(), member.c_str());
+}
 
 Fault RecordCall(const std::wstring& kind, const std::wstring& id, const std::wstring& member, const std::wstring& line) {
     using F = LONG(__stdcall*)(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*);

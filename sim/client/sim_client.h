@@ -27,6 +27,9 @@ std::vector<std::wstring> SplitLines(const std::wstring& text);
 long LiveObjects(const std::wstring& kind = L"");
 // "Kind=count" lines for the kinds with live objects (for messages of failed assertions).
 std::wstring LiveReport();
+// The calls the stand-ins received for kind.member since the last ClearLog; "" for any kind
+// or any member.
+long CallCount(const std::wstring& kind, const std::wstring& member = L"");
 
 // For a stand-in in a module of its own (sim/hhctrl): RecordCall puts its call's line into the
 // one log, in order with every other stand-in's calls, and says how the scenario's fault rule

@@ -75,6 +75,12 @@ void Object::Field(const std::wstring& name, std::function<Variant()> get, std::
            [put](const CallArgs&, const VARIANT& v) { put(v); });
 }
 
+void Object::WithLatency(std::initializer_list<const wchar_t*> names) {
+    for (Entry& e : members_)
+        if (names.size() == 0 || std::any_of(names.begin(), names.end(), [&](const wchar_t* n) { return e.name == n; }))
+            e.latent = true;
+}
+
 void Object::Hidden(const std::wstring& name) {
     for (Entry& e : members_)
         if (e.name == name) e.hidden = true;
@@ -138,11 +144,31 @@ std::wstring DescribeCall(const std::wstring& target, const std::wstring& member
     return line;
 }
 
+// An array answer with error values in the rule's elements (an element past its end spoils
+// nothing); any other answer as it is.
+Variant WithElementErrors(const FaultRule& rule, const Variant& real) {
+    if (real.vt() != (VT_ARRAY | VT_VARIANT) || SafeArrayGetDim(real.get().parray) != 1) return real;
+    Variant spoiled = real;
+    SAFEARRAY* a = spoiled.get().parray;
+    LONG low = 0, high = -1;
+    SafeArrayGetLBound(a, 1, &low);
+    SafeArrayGetUBound(a, 1, &high);
+    for (LONG i = low; i <= high; ++i) {
+        if (rule.element >= 0 && i - low != rule.element) continue;
+        VARIANT error;
+        error.vt = VT_ERROR;
+        error.scode = rule.hr;
+        SafeArrayPutElement(a, &i, &error);
+    }
+    return spoiled;
+}
+
 // What a call answers when a fault rule makes it answer wrongly: Nothing, or a value of
 // another type than the real answer (a number or Boolean becomes a string that is no number,
 // a string an array, an object a number).
-Variant WrongAnswer(FaultAnswer answer, const Variant& real) {
-    if (answer == FaultAnswer::Nothing) return Variant::Object(nullptr);
+Variant WrongAnswer(const FaultRule& rule, const Variant& real) {
+    if (rule.answer == FaultAnswer::ElementError) return WithElementErrors(rule, real);
+    if (rule.answer == FaultAnswer::Nothing) return Variant::Object(nullptr);
     switch (real.get().vt) {
         case VT_BSTR: {
             Variant v;
@@ -170,6 +196,9 @@ HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARI
 
     std::wstring target = id_.empty() ? kind_ : kind_ + L"[" + id_ + L"]";
     LogLine(DescribeCall(target, e->name, flags, *dp, e->params) + (e->hidden ? L" [hidden]" : L""));
+    CountCall(kind_, e->name);
+    // A call that goes to the server takes its time, whatever it answers.
+    if (e->latent) WaitCallLatency();
 
     bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     const VARIANT* putValue = nullptr;
@@ -198,7 +227,7 @@ HRESULT Object::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARI
         }
         if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) || !e->get) return DISP_E_MEMBERNOTFOUND;
         Variant r = e->get(args);
-        if (fault) r = WrongAnswer(fault->answer, r);
+        if (fault) r = WrongAnswer(*fault, r);
         if (LogResults()) LogLine(L"<- " + target + L"." + e->name + L" " + TypeName(r.get()));
         if (result) *result = r.detach();
         return S_OK;

@@ -5,6 +5,7 @@
 #include <oleauto.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,9 @@ protected:
     // Marks a declared member hidden, as a type library does with one kept for old callers: it
     // still works, and the log says " [hidden]" after each call to it.
     void Hidden(const std::wstring& name);
+    // Marks declared members (those named; every one declared so far without names) as
+    // round trips to the server: each call waits the scenario's call latency first.
+    void WithLatency(std::initializer_list<const wchar_t*> names = {});
 
 private:
     struct Entry {
@@ -75,6 +79,7 @@ private:
         Getter get;
         Putter put;
         bool hidden = false;
+        bool latent = false;
     };
     const Entry* Find(DISPID id) const;
 

@@ -1,5 +1,6 @@
 #include "sim_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -17,6 +18,8 @@ struct ScenarioPart {
 
 struct State {
     std::wstring log;
+    std::map<std::wstring, long> calls;  // by "kind.member"
+    long latency = 0;
     std::vector<FaultRule> faults;
     std::vector<int> seen;  // calls matched so far, per rule
     std::map<std::wstring, long> live;
@@ -57,7 +60,42 @@ bool LogResults() {
 }
 
 std::wstring LogText() { return S().log; }
-void ClearLog() { S().log.clear(); }
+void ClearLog() {
+    S().log.clear();
+    S().calls.clear();
+}
+
+void CountCall(const std::wstring& kind, const std::wstring& member) { ++S().calls[kind + L"." + member]; }
+
+long CallCount(const std::wstring& kind, const std::wstring& member) {
+    long n = 0;
+    for (const auto& [key, count] : S().calls) {
+        const size_t dot = key.find(L'.');
+        if ((kind.empty() || (dot == kind.size() && key.compare(0, dot, kind) == 0)) &&
+            (member.empty() || key.compare(dot + 1, std::wstring::npos, member) == 0))
+            n += count;
+    }
+    return n;
+}
+
+void SetCallLatency(long milliseconds) { S().latency = milliseconds; }
+long CallLatency() { return S().latency; }
+
+// Sleep alone may wake a little early or, under load, late; waking early is never enough, so
+// it sleeps on until the counter says the time has passed. Late wakes are what a busy
+// machine costs every caller alike.
+void WaitCallLatency() {
+    const long ms = S().latency;
+    if (ms <= 0) return;
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    const LONGLONG end = now.QuadPart + frequency.QuadPart * ms / 1000;
+    for (LONGLONG left = end - now.QuadPart; left > 0; left = end - now.QuadPart) {
+        Sleep(static_cast<DWORD>(std::max<LONGLONG>(1, left * 1000 / frequency.QuadPart)));
+        QueryPerformanceCounter(&now);
+    }
+}
 
 const FaultRule* MatchFault(const std::wstring& kind, const std::wstring& id, const std::wstring& member) {
     State& s = S();
@@ -82,7 +120,7 @@ std::vector<FaultRule> ParseFaults(const nlohmann::json& faults, const std::stri
         const auto& f = faults[i];
         const std::string at = Element(path, i);
         ExpectObject(f, at);
-        OnlyKeys(f, at, {"object", "id", "member", "hresult", "description", "skip", "times", "returns"});
+        OnlyKeys(f, at, {"object", "id", "member", "hresult", "description", "skip", "times", "returns", "element"});
         FaultRule r;
         r.kind = Widen(StringAt(f, at, "object", ""));
         r.id = Widen(StringAt(f, at, "id", ""));
@@ -107,8 +145,15 @@ std::vector<FaultRule> ParseFaults(const nlohmann::json& faults, const std::stri
         const std::string answer = StringAt(f, at, "returns", "failure");
         if (answer == "nothing") r.answer = FaultAnswer::Nothing;
         else if (answer == "wrongType") r.answer = FaultAnswer::WrongType;
+        else if (answer == "elementError") r.answer = FaultAnswer::ElementError;
         else if (answer != "failure")
-            throw DataError(Member(at, "returns"), "\"" + answer + "\" is none of failure, nothing, wrongType");
+            throw DataError(Member(at, "returns"), "\"" + answer + "\" is none of failure, nothing, wrongType, elementError");
+        if (f.contains("element")) {
+            if (r.answer != FaultAnswer::ElementError)
+                throw DataError(Member(at, "element"), "an element goes with \"returns\": \"elementError\"");
+            r.element = IntegerAt(f, at, "element", 0);
+            if (r.element < 0) throw DataError(Member(at, "element"), "an element is counted from 0");
+        }
         rules.push_back(r);
     }
     return rules;

@@ -19,6 +19,9 @@ enum class FaultAnswer {
     Fail,       // the call fails with hr and description
     Nothing,    // the call answers an empty object reference (Nothing)
     WrongType,  // the call answers a value of another type than it should
+    // The call runs, and where it answers an array, elements of it are error values
+    // (VT_ERROR with hr): the one at element, or every one.
+    ElementError,
 };
 
 struct FaultRule {
@@ -30,6 +33,7 @@ struct FaultRule {
     int skip = 0;    // calls that pass before the first failure
     int times = -1;  // failures in all, -1 for every call after skip
     FaultAnswer answer = FaultAnswer::Fail;
+    int element = -1;  // ElementError: the element (0-based), -1 for all of them
 };
 
 void LogLine(const std::wstring& line);
@@ -37,7 +41,19 @@ void LogLine(const std::wstring& line);
 // ORVALIS_SIM_LOG_RESULTS=1, for tools that need to know what each call returns.
 bool LogResults();
 std::wstring LogText();
+// Empties the log and the call counts.
 void ClearLog();
+// Counts one call to kind.member; the objects count each call they receive as they log it.
+void CountCall(const std::wstring& kind, const std::wstring& member);
+// The calls to kind.member since the log was last cleared; "" for any kind or any member.
+long CallCount(const std::wstring& kind, const std::wstring& member);
+
+// How long each call to a member that is a round trip to the server takes, in milliseconds:
+// the scenario's setting (0, none, unless it says otherwise).
+void SetCallLatency(long milliseconds);
+long CallLatency();
+// Waits one call's latency: at least that long, by the performance counter.
+void WaitCallLatency();
 
 // Returns the rule that fails this call now, if any (counts the call against the rules).
 const FaultRule* MatchFault(const std::wstring& kind, const std::wstring& id, const std::wstring& member);

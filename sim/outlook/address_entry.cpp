@@ -1,6 +1,7 @@
 // AddressEntry and what the client derives from one: ExchangeUser, ExchangeDistributionList,
 // a list's or contact group's AddressEntries, and the PropertyAccessor over its MAPI properties.
 #include <cwchar>
+#include <vector>
 
 #include "client_directory.h"
 #include "sim_state.h"
@@ -14,8 +15,6 @@ constexpr ULONG PR_SMTP_ADDRESS_W = 0x39FE001F;
 constexpr ULONG PR_GIVEN_NAME_W = 0x3A06001F;
 constexpr ULONG PR_SURNAME_W = 0x3A11001F;
 constexpr wchar_t kProptagNamespace[] = L"http://schemas.microsoft.com/mapi/proptag/0x";
-
-[[noreturn]] void ObjectNotFound() { Fail(kNotFound, L"The attempted operation failed.  An object could not be found."); }
 
 // A list's members as Members and GetExchangeDistributionListMembers give them: Nothing for an
 // entry that is no list.
@@ -57,20 +56,66 @@ bool ProptagOf(const std::wstring& schemaName, ULONG& tag) {
     return true;
 }
 
+// The schema names of a GetProperties call: a one-dimensional array of names (VARIANTs or
+// BSTRs, by value or by reference); a name that is no string is kept as an empty one (it then
+// names no property). Fails DISP_E_TYPEMISMATCH for anything else.
+std::vector<std::wstring> SchemaNamesOf(const VARIANT& arg) {
+    const VARTYPE vt = arg.vt & ~VT_BYREF;
+    SAFEARRAY* a = !(arg.vt & VT_ARRAY) ? nullptr : (arg.vt & VT_BYREF) ? (arg.pparray ? *arg.pparray : nullptr) : arg.parray;
+    if ((vt != (VT_ARRAY | VT_VARIANT) && vt != (VT_ARRAY | VT_BSTR)) || !a || SafeArrayGetDim(a) != 1)
+        Fail(DISP_E_TYPEMISMATCH, L"Type mismatch.");
+    LONG low = 0, high = -1;
+    SafeArrayGetLBound(a, 1, &low);
+    SafeArrayGetUBound(a, 1, &high);
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(a, &data))) Fail(DISP_E_TYPEMISMATCH, L"Type mismatch.");
+    std::vector<std::wstring> names;
+    for (LONG i = 0; i <= high - low; ++i) {
+        const BSTR name = vt == (VT_ARRAY | VT_BSTR)               ? static_cast<BSTR*>(data)[i]
+                        : static_cast<VARIANT*>(data)[i].vt == VT_BSTR ? static_cast<VARIANT*>(data)[i].bstrVal
+                                                                       : nullptr;
+        names.emplace_back(name ? name : L"", SysStringLen(name));
+    }
+    SafeArrayUnaccessData(a);
+    return names;
+}
+
 class PropertyAccessor : public Object {
 public:
     explicit PropertyAccessor(EntryRef e) : Object(L"PropertyAccessor", e->id), entry_(std::move(e)) {
         Member(L"GetProperty", {L"SchemaName"}, [this](const CallArgs& a) {
             if (!a.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"GetProperty needs a schema name");
-            std::wstring name = orv::ToString(*a.At(0));
-            ULONG tag = 0;
-            const orv::Variant* value = ProptagOf(name, tag) ? FindProperty(*entry_.entry, tag) : nullptr;
+            const std::wstring name = orv::ToString(*a.At(0));
+            const orv::Variant* value = Property(name);
             if (!value) Fail(kNotFound, L"The property \"" + name + L"\" is unknown or cannot be found.");
             return *value;
         });
+        // One answer for every name, in the order asked: the value, or the error code that
+        // GetProperty would raise for that name.
+        Member(L"GetProperties", {L"SchemaNames"}, [this](const CallArgs& a) {
+            if (!a.Has(0)) Fail(DISP_E_PARAMNOTFOUND, L"GetProperties needs an array of schema names");
+            const std::vector<std::wstring> names = SchemaNamesOf(*a.At(0));
+            orv::SafeArray values = orv::SafeArray::Variants(static_cast<ULONG>(names.size()));
+            VARIANT notFound;
+            notFound.vt = VT_ERROR;
+            notFound.scode = kNotFound;
+            for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i) {
+                const orv::Variant* value = Property(names[i]);
+                SafeArrayPutElement(values.get(), &i, value ? const_cast<VARIANT*>(&value->get()) : &notFound);
+            }
+            return Variant::Array(std::move(values));
+        });
+        // Each of them asks the server.
+        WithLatency();
     }
 
 private:
+    // The property a schema name names; nullptr for an absent one, or a name of another form.
+    const orv::Variant* Property(const std::wstring& name) const {
+        ULONG tag = 0;
+        return ProptagOf(name, tag) ? FindProperty(*entry_.entry, tag) : nullptr;
+    }
+
     EntryRef entry_;
 };
 
@@ -84,6 +129,8 @@ public:
             size_t i = ItemPosition(a, members.size(), [&](size_t k) -> const std::wstring& { return EntryOf(members[k])->name; });
             return NewAddressEntry(EntryRef{directory_, EntryOf(members[i])});
         });
+        // Fetching a member asks the server; the count and the enumeration come with the list.
+        WithLatency({L"Item"});
         Value(L"_NewEnum", [this] {
             std::vector<Variant> items;
             for (const std::wstring& id : List().members) items.push_back(NewAddressEntry(EntryRef{directory_, EntryOf(id)}));
@@ -121,6 +168,8 @@ public:
         Member(L"GetExchangeDistributionList", {}, [this](const CallArgs&) { return DistributionListOrNothing(); });
         Value(L"Members", [this] { return MembersOf(entry_); });
         Value(L"ID", [this] { return Variant::Str(cdo::EntryIdText(*entry_.entry)); });
+        // Every member of an entry, of a user or list derived from it, asks the server.
+        WithLatency();
     }
 
 protected:
@@ -135,6 +184,7 @@ public:
         Value(L"PrimarySmtpAddress", [this] { return Variant::Str(PrimarySmtpAddress(*entry_.entry)); });
         Value(L"FirstName", [this] { return Variant::Str(StringProperty(*entry_.entry, PR_GIVEN_NAME_W)); });
         Value(L"LastName", [this] { return Variant::Str(StringProperty(*entry_.entry, PR_SURNAME_W)); });
+        WithLatency();
     }
 };
 
@@ -143,6 +193,7 @@ public:
     explicit ExchangeDistributionList(EntryRef e) : AddressEntry(std::move(e), L"ExchangeDistributionList") {
         Value(L"PrimarySmtpAddress", [this] { return Variant::Str(PrimarySmtpAddress(*entry_.entry)); });
         Member(L"GetExchangeDistributionListMembers", {}, [this](const CallArgs&) { return MembersOf(entry_); });
+        WithLatency();
     }
 };
 
@@ -196,5 +247,7 @@ size_t ItemPosition(const CallArgs& args, size_t count, const std::function<cons
 }
 
 Variant NewAddressEntry(EntryRef entry) { return Hand(new AddressEntry(std::move(entry))); }
+
+void ObjectNotFound() { Fail(kNotFound, L"The attempted operation failed.  An object could not be found."); }
 
 }  // namespace sim::outlook

@@ -1,6 +1,8 @@
 // The scenario's "outlook" section: {"version": "16.0.0.0", "selectNamesDialog": false,
-// "requireSignedAddIns": true}. Every scenario load sets them all; without the section the client
-// is the 2000 version with the dialog, loading add-ins as its policy in the registry says.
+// The scenario's "outlook" section: {"version": "16.0.0.0", "selectNamesDialog": false,
+// "requireSignedAddIns": true, "latencyMs": 1}. Every scenario load sets them all; without the
+// section the client is the 2000 version with the dialog, loading add-ins as its policy in the
+// registry says, and its address book answers without delay.
 #include "client.h"
 
 #include "data_file.h"
@@ -12,6 +14,8 @@ namespace {
 
 constexpr wchar_t kDefaultVersion[] = L"9.0.0.0";
 constexpr long kFirstRibbonMajor = 14;
+// A call's latency beyond a minute is no server's answer but a typing error.
+constexpr long kMostLatencyMs = 60000;
 
 struct Client {
     std::wstring version = kDefaultVersion;
@@ -45,9 +49,13 @@ long MajorOf(const std::wstring& text) {
 void CheckOutlookSection(const nlohmann::json& outlook, const std::string& path) {
     if (outlook.is_null()) return;
     ExpectObject(outlook, path);
-    OnlyKeys(outlook, path, {"requireSignedAddIns", "selectNamesDialog", "version"});
+    OnlyKeys(outlook, path, {"latencyMs", "requireSignedAddIns", "selectNamesDialog", "version"});
     BoolAt(outlook, path, "selectNamesDialog", true);
     BoolAt(outlook, path, "requireSignedAddIns", false);
+    const long latency = IntegerAt(outlook, path, "latencyMs", 0);
+    if (latency < 0 || latency > kMostLatencyMs)
+        throw DataError(Member(path, "latencyMs"), std::to_string(latency) + " is not a latency from 0 to " +
+                                                       std::to_string(kMostLatencyMs) + " milliseconds");
     const std::string version = StringAt(outlook, path, "version", Narrow(kDefaultVersion));
     if (MajorOf(Widen(version)) < 0)
         throw DataError(Member(path, "version"), "\"" + version + "\" is not a version number (as \"16.0.0.0\")");
@@ -60,6 +68,7 @@ void LoadOutlookSection(const nlohmann::json& scenario) {
     c.requireSignedAddIns = outlook.value("requireSignedAddIns", false);
     c.version = Widen(outlook.value("version", Narrow(kDefaultVersion)));
     c.major = MajorOf(c.version);
+    SetCallLatency(outlook.value("latencyMs", 0L));
 }
 
 const bool registered = (RegisterScenarioLoader("outlook", &CheckOutlookSection, &LoadOutlookSection), true);

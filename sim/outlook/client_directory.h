@@ -39,6 +39,9 @@ long UserTypeOf(const DirectoryEntry& e);
 // there is none. A number costs nothing per entry, so a long list is walked in linear time.
 size_t ItemPosition(const CallArgs& args, size_t count, const std::function<const std::wstring&(size_t)>& nameAt);
 
+// Fails as the client does for an entry or list that is not in the address book (0x8004010F).
+[[noreturn]] void ObjectNotFound();
+
 // An AddressEntry (an ExchangeUser or ExchangeDistributionList where the entry is one).
 Variant NewAddressEntry(EntryRef entry);
 // The Recipients collection of the entries picked in one dialog.

@@ -1,5 +1,6 @@
 // The Select Names dialog and the Recipients it returns. Its answers are the scenario's picks,
 // counted together with the CDO stand-in's address-book dialogs: each is the user's next answer.
+#include "cdo/recipients.h"
 #include "client_directory.h"
 #include "sim_state.h"
 
@@ -7,51 +8,22 @@ namespace sim::outlook {
 
 namespace {
 
-constexpr long olTo = 1;
 constexpr long olShowNone = 0;
 constexpr long olShowToCcBcc = 3;
 
-class Recipient : public Object {
+// The client's recipients: the entry's own name, address and display type, an index by
+// number or by name, and the client's words for an entry that has gone.
+class ClientRecipientBook final : public cdo::RecipientBook {
 public:
-    Recipient(EntryRef entry, long index) : Object(L"Recipient", entry->id), entry_(std::move(entry)), index_(index) {
-        Value(L"Name", [this] { return Variant::Str(entry_->name); });
-        Value(L"Address", [this] { return Variant::Str(entry_->address); });
-        Value(L"Type", [] { return Variant::I4(olTo); });
-        Value(L"DisplayType", [this] { return Variant::I4(entry_->displayType); });
-        Value(L"Resolved", [] { return Variant::Bool(true); });
-        Value(L"Index", [this] { return Variant::I4(index_); });
-        // The entry behind the recipient is looked up in the address book on each access.
-        Value(L"AddressEntry", [this] {
-            auto directory = cdo::CurrentDirectory();
-            const DirectoryEntry* now = directory->Find(entry_->id);
-            if (!now) Fail(static_cast<HRESULT>(0x8004010F), L"The attempted operation failed.  An object could not be found.");
-            return NewAddressEntry(EntryRef{std::move(directory), now});
-        });
+    Variant Name(const DirectoryEntry& e) const override { return Variant::Str(e.name); }
+    Variant Address(const DirectoryEntry& e) const override { return Variant::Str(e.address); }
+    Variant DisplayType(const DirectoryEntry& e) const override { return Variant::I4(e.displayType); }
+    bool AnswersResolved() const override { return true; }
+    size_t Position(const CallArgs& args, const std::vector<EntryRef>& picked) const override {
+        return ItemPosition(args, picked.size(), [&](size_t k) -> const std::wstring& { return picked[k]->name; });
     }
-
-private:
-    EntryRef entry_;
-    long index_;
-};
-
-class Recipients : public Object {
-public:
-    explicit Recipients(std::vector<EntryRef> picked) : Object(L"Recipients", L""), picked_(std::move(picked)) {
-        Value(L"Count", [this] { return Variant::I4(static_cast<int32_t>(picked_.size())); });
-        Member(L"Item", {L"Index"}, [this](const CallArgs& a) {
-            size_t i = ItemPosition(a, picked_.size(), [this](size_t k) -> const std::wstring& { return picked_[k]->name; });
-            return Hand(new Recipient(picked_[i], static_cast<long>(i + 1)));
-        });
-        Value(L"_NewEnum", [this] {
-            std::vector<Variant> items;
-            for (size_t i = 0; i < picked_.size(); ++i)
-                items.push_back(Hand(new Recipient(picked_[i], static_cast<long>(i + 1))));
-            return NewEnum(std::move(items));
-        });
-    }
-
-private:
-    std::vector<EntryRef> picked_;
+    [[noreturn]] void EntryGone() const override { ObjectNotFound(); }
+    Variant AddressEntry(EntryRef entry) const override { return NewAddressEntry(std::move(entry)); }
 };
 
 // Property puts convert their value as the client's typed properties do: a value that
@@ -125,7 +97,10 @@ private:
 
 }  // namespace
 
-Variant NewRecipients(std::vector<EntryRef> picked) { return Hand(new Recipients(std::move(picked))); }
+Variant NewRecipients(std::vector<EntryRef> picked) {
+    static const ClientRecipientBook* book = new ClientRecipientBook;  // never destroyed: recipients may outlive statics
+    return cdo::NewRecipients(*book, std::move(picked));
+}
 Variant NewSelectNamesDialog() { return Hand(new SelectNamesDialog); }
 
 }  // namespace sim::outlook

@@ -120,7 +120,7 @@ TEST_F(CdoStandIn, RejectsABrokenScenarioNamingThePlace) {
         {LR"({"cdo":{"directory":[{"id":"a","answers":{"Nmae":"x"}}]}})",
          L"cdo.directory[0].answers.Nmae: no member of an entry answers by that name"},
         {LR"({"faults":[{"member":"Name","returns":"garbage"}]})",
-         LR"(faults[0].returns: "garbage" is none of failure, nothing, wrongType)"},
+         LR"(faults[0].returns: "garbage" is none of failure, nothing, wrongType, elementError)"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(r.scenario)));

@@ -1,14 +1,16 @@
 // The fault matrix: every operation of the add-in and of the reset program, run once clean
 // and then once for every call it makes to the mail client or the address book, with exactly
 // that call failing, and once more with it answering wrongly (Nothing where an object is due,
-// a value of another type where a number or a string is). Each run is its own host process
+// a value of another type where a number, a string or an array is, and an array of error
+// values where an array is). Each run is its own host process
 // (OrvalisMatrixCase.exe), so a crash is a crash and a hang a hang. Each run is checked:
 // the host is alive and answers, the outcome is what a user is promised for that failure, the
 // list box and the output agree, every stand-in object is released after shutdown and nothing
 // of ours is left running.
 //
 // CI runs a fixed sample of each operation's cases; ORVALIS_MATRIX_SAMPLE=0 (what
-// scripts/fault-matrix.sh sets) runs every case.
+// scripts/fault-matrix.sh sets) runs every case. GTEST_FILTER picks operations
+// ("*create_list_client:*ribbon_click_client" for the client's address book).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
@@ -36,10 +38,10 @@ bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.co
 
 // ---- The calls an operation makes, from the stand-ins' log ----
 
-enum class Answer { Failure, Nothing, WrongType };
+enum class Answer { Failure, Nothing, WrongType, ElementError };
 
 const wchar_t* AnswerName(Answer a) {
-    return a == Answer::Failure ? L"failure" : a == Answer::Nothing ? L"nothing" : L"wrongType";
+    return a == Answer::Failure ? L"failure" : a == Answer::Nothing ? L"nothing" : a == Answer::WrongType ? L"wrongType" : L"elementError";
 }
 
 struct Call {
@@ -118,7 +120,7 @@ std::vector<Call> CallsIn(const Lines& log, const std::wstring& countFrom, const
 }
 
 // Every call failing; and answering Nothing where an object is due, a wrong type where a
-// number or a string is.
+// number, a string or an array is, and an array of error values where an array is.
 std::vector<Case> CasesOf(const std::vector<Call>& calls) {
     std::vector<Case> cases;
     for (const Call& c : calls) {
@@ -127,6 +129,8 @@ std::vector<Case> CasesOf(const std::vector<Call>& calls) {
         if (c.result == L"DISPATCH" || c.result == L"UNKNOWN") cases.push_back({c, Answer::Nothing});
         else if (c.result == L"I2" || c.result == L"I4" || c.result == L"R8" || c.result == L"BOOL" || c.result == L"BSTR")
             cases.push_back({c, Answer::WrongType});
+        else if (c.result == L"ARRAY")
+            cases.push_back({c, Answer::WrongType}), cases.push_back({c, Answer::ElementError});
     }
     return cases;
 }
@@ -273,8 +277,9 @@ const Operation kOperations[] = {
     {L"demand", L"", L"Matrix.Begin", L"Matrix.End", 2},
     {L"demand-reload", L"", L"Matrix.Begin", L"Matrix.End", 4},
     {L"create-list", L"", L"Matrix.Begin", L"Matrix.End", 178},
-    // The same through the mail client's own address book, with CDO's registration hidden.
-    {L"create-list-client", L"", L"Matrix.Begin", L"Matrix.End", 119},
+    // The same through the mail client's own address book, with CDO's registration hidden:
+    // each member of a picked list is three calls (Item, PropertyAccessor, GetProperties).
+    {L"create-list-client", L"", L"Matrix.Begin", L"Matrix.End", 100},
     // The output buttons call neither the mail client nor the address book; the help button
     // calls HTML Help, and the window's unload closes what it opened.
     {L"clipboard", L"", L"Matrix.Begin", L"Matrix.End", 0},
@@ -389,11 +394,17 @@ std::wstring WrongOutcome(const Operation& op, const Case* c, const Outcome& out
         // a picked list (user type 1) must be a list to be expanded, and is skipped otherwise.
         const bool plainEntry = c && c->answer == Answer::Nothing && kind == L"AddressEntry" &&
                                 (member == L"GetExchangeUser" || member == L"GetExchangeDistributionList");
+        // A list member whose properties can't be read in one call is read member by member:
+        // the same list, and nothing to report.
+        const bool readMemberByMember = kind == L"PropertyAccessor" || (kind == L"AddressEntry" && member == L"PropertyAccessor");
         if (!c) {
             check(expect(!list.empty(), L"the clean run built no list"));
             check(boxCount(0, L""));
         } else if (silentByDesign) {
             check(expect(list.empty(), std::to_wstring(list.size()) + L" lines after the selection failed"));
+            check(boxCount(0, L""));
+        } else if (readMemberByMember) {
+            check(expect(list == cleanList, L"the member-by-member read gave another list"));
             check(boxCount(0, L""));
         } else if (plainEntry && boxes.empty()) {
             check(expect(list == cleanList, L"a member went missing without a word"));

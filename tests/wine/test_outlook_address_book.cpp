@@ -245,6 +245,105 @@ TEST_F(OutlookAddressBook, GetPropertyReadsTheEntrysPropertiesAndRaisesForAnAbse
     }
 }
 
+// GetProperties' answer as "value|value|..." ("!hhhhhhhh" for an error element); its
+// lower bound and element count are checked on the way.
+std::wstring Answers(const Variant& answer) {
+    if (answer.vt() != (VT_ARRAY | VT_VARIANT)) return L"not an array of variants";
+    SAFEARRAY* a = answer.get().parray;
+    LONG low = -1, high = -2;
+    SafeArrayGetLBound(a, 1, &low);
+    SafeArrayGetUBound(a, 1, &high);
+    std::wstring text = low == 0 ? L"" : L"lower bound " + std::to_wstring(low) + L": ";
+    for (LONG i = low; i <= high; ++i) {
+        Variant v;
+        SafeArrayGetElement(a, &i, v.put());
+        wchar_t code[16];
+        swprintf(code, 16, L"!%08lX", static_cast<unsigned long>(v.get().scode));
+        text += (i > low ? L"|" : L"") + (v.vt() == VT_ERROR ? std::wstring(code) : orv::ToString(v));
+    }
+    return text;
+}
+
+Variant SchemaNames(std::initializer_list<const wchar_t*> names, VARTYPE type = VT_VARIANT) {
+    SAFEARRAY* a = SafeArrayCreateVector(type, 0, static_cast<ULONG>(names.size()));
+    LONG i = 0;
+    for (const wchar_t* n : names) {
+        Variant name = Variant::Str(n);
+        SafeArrayPutElement(a, &i, type == VT_BSTR ? static_cast<void*>(name.get().bstrVal) : const_cast<VARIANT*>(&name.get()));
+        ++i;
+    }
+    Variant v;
+    VARIANT* p = v.put();
+    p->parray = a;
+    p->vt = VT_ARRAY | type;
+    return v;
+}
+
+TEST_F(OutlookAddressBook, GetPropertiesAnswersEveryNameInOrderWithAnErrorWhereGetPropertyWouldRaise) {
+    const wchar_t* smtp = L"http://schemas.microsoft.com/mapi/proptag/0x39FE001F";
+    const wchar_t* type = L"http://schemas.microsoft.com/mapi/proptag/0x3002001F";
+    const wchar_t* email = L"http://schemas.microsoft.com/mapi/proptag/0x3003001E";
+    const wchar_t* displayType = L"http://schemas.microsoft.com/mapi/proptag/0x39000003";
+    Ptr bob = orv::GetObj(Entry(L"bob").Get(), L"PropertyAccessor");
+    Ptr ann = orv::GetObj(Entry(L"ann").Get(), L"PropertyAccessor");
+    Variant byReference = SchemaNames({type, smtp});
+    Variant reference;
+    VARIANT* ref = reference.put();
+    ref->pvarVal = const_cast<VARIANT*>(&byReference.get());
+    ref->vt = VT_BYREF | VT_VARIANT;
+    struct Row { const char* label; Ptr accessor; Variant names; const wchar_t* answers; } rows[] = {
+        {"an Exchange user", bob, SchemaNames({type, email, smtp, displayType}), L"EX|/o=Ex/cn=bob|bob@example.com|0"},
+        {"an SMTP entry has no SMTP property", ann, SchemaNames({type, email, smtp}), L"SMTP|ann@example.com|!8004010F"},
+        {"names that are no property", bob, SchemaNames({L"urn:schemas:contacts:email1", L"", L"http://schemas.microsoft.com/mapi/proptag/0x39FE0003"}),
+         L"!8004010F|!8004010F|!8004010F"},
+        {"an array of BSTRs", bob, SchemaNames({smtp, type}, VT_BSTR), L"bob@example.com|EX"},
+        {"an array by reference", bob, reference, L"EX|bob@example.com"},
+        {"no names", bob, SchemaNames({}), L""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.label);
+        EXPECT_EQ(r.answers, Answers(Call(r.accessor.Get(), L"GetProperties", {r.names})));
+    }
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, FailureOf([&] { Call(bob.Get(), L"GetProperties", {smtp}); }));
+    EXPECT_EQ(DISP_E_PARAMNOTFOUND, FailureOf([&] { Call(bob.Get(), L"GetProperties"); }));
+}
+
+// (A rule counts the calls it sees: the second sees none until the first is spent.)
+TEST_F(OutlookAddressBook, AnElementRuleSpoilsOneElementOrEveryOneOfAnArrayAnswer) {
+    simclient::LoadScenario(Scenario(LR"(["bob"],["bob"])", LR"J(,"faults":[
+        {"object":"PropertyAccessor","member":"GetProperties","returns":"elementError","element":1,"hresult":"0x80040115","times":1},
+        {"object":"PropertyAccessor","member":"GetProperties","returns":"elementError","hresult":"0x8004010F","times":1},
+        {"object":"AddressEntry","member":"Name","returns":"elementError"}])J"));
+    Ptr d = Dialog();
+    Call(d.Get(), L"Display");
+    Ptr entry = orv::GetObj(Item(orv::GetObj(d.Get(), L"Recipients"), Variant::I4(1)).Get(), L"AddressEntry");
+    Ptr accessor = orv::GetObj(entry.Get(), L"PropertyAccessor");
+    const Variant names = SchemaNames({L"http://schemas.microsoft.com/mapi/proptag/0x3002001F", L"http://schemas.microsoft.com/mapi/proptag/0x39FE001F"});
+    EXPECT_EQ(L"EX|!80040115", Answers(Call(accessor.Get(), L"GetProperties", {names})));
+    EXPECT_EQ(L"!8004010F|!8004010F", Answers(Call(accessor.Get(), L"GetProperties", {names})));
+    EXPECT_EQ(L"EX|bob@example.com", Answers(Call(accessor.Get(), L"GetProperties", {names})));
+    EXPECT_EQ(L"Lee, Bob", orv::GetString(entry.Get(), L"Name")) << "an answer that is no array stays as it is";
+}
+
+TEST_F(OutlookAddressBook, TheScenarioSetsTheCallLatencyAndRefusesOneOutOfRange) {
+    struct Row { const wchar_t* scenario; const wchar_t* problem; } rows[] = {
+        {LR"({"outlook":{"latencyMs":1}})", L""},
+        {LR"({"outlook":{"latencyMs":-1}})", L"outlook.latencyMs: -1 is not a latency from 0 to 60000 milliseconds"},
+        {LR"({"outlook":{"latencyMs":0.5}})", L"outlook.latencyMs: expected a whole number, not a fractional number"},
+        {LR"({"faults":[{"member":"Name","element":0}]})", L"faults[0].element: an element goes with \"returns\": \"elementError\""},
+        {LR"({"faults":[{"member":"Name","returns":"elementError","element":-2}]})", L"faults[0].element: an element is counted from 0"},
+    };
+    for (const Row& r : rows) {
+        std::wstring problem;
+        try {
+            simclient::LoadScenario(r.scenario);
+        } catch (const orv::Error& e) {
+            problem = e.description();
+        }
+        EXPECT_EQ(r.problem, problem) << r.scenario;
+    }
+}
+
 TEST_F(OutlookAddressBook, FaultRulesFailAnyMemberOfAnyObject) {
     simclient::LoadScenario(Scenario(LR"(["sales","ann","bob"])", LR"J(,"faults":[
         {"object":"SelectNamesDialog","member":"Display","hresult":"0x80004005","description":"Dialog broke","times":1},
